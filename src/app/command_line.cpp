@@ -1,0 +1,116 @@
+#include "app/command_line.hpp"
+
+#include <optional>
+
+#include "app/credits_screen.hpp"
+#include "app/probe_image.hpp"
+#include "app/save_tag_option.hpp"
+#include "app/version_number.hpp"
+#include "image/rom_image.hpp"
+
+namespace tagwright {
+
+namespace {
+
+bool isOption(const std::string& argument) {
+    return !argument.empty() && (argument[0] == '-' || argument[0] == '/');
+}
+
+struct RunSettings {
+    std::string outputName = kDefaultOutputName;
+    bool pad = false;
+    WriteMode mode = WriteMode::InPlace;
+};
+
+void applyOption(const std::string& argument, RomImage& image, RunSettings& settings,
+                 std::ostream& out) {
+    const char letter = argument.size() >= 2 ? argument[1] : '\0';
+    const std::string value = argument.size() > 2 ? argument.substr(2) : std::string();
+    switch (letter) {
+        case 'c':
+            image.setGameCode(value);
+            return;
+        case 'm':
+            image.setMakerCode(value);
+            return;
+        case 't':
+            if (!value.empty()) {
+                image.setTitle(value);
+            }
+            return;
+        case 'r':
+            if (value.empty()) {
+                out << "Need value for " << argument << '\n' << std::flush;
+            } else {
+                image.setVersion(static_cast<std::int32_t>(parseVersionNumber(value)));
+            }
+            return;
+        case 'o':
+            settings.outputName = value.empty() ? kDefaultOutputName : value;
+            return;
+        case 'p':
+            settings.pad = true;
+            return;
+        case 'v':
+            return;
+        case 's':
+        case 'e':
+            applySaveTagOption(argument, image, settings.mode, out);
+            return;
+        default:
+            out << "Invalid option: " << argument << '\n' << std::flush;
+            return;
+    }
+}
+
+std::optional<std::string> findInputName(std::span<const std::string> arguments) {
+    for (const auto& argument : arguments) {
+        if (!isOption(argument)) {
+            return argument;
+        }
+    }
+    return std::nullopt;
+}
+
+// Loads, patches and writes; true when the output was written (and padded) in full.
+// Returns nothing when the input could not be loaded at all.
+std::optional<bool> patch(const std::string& inputName, std::span<const std::string> arguments,
+                          std::ostream& out) {
+    const auto size = probeImage.probeSize(inputName, out);
+    if (!size) {
+        return std::nullopt;
+    }
+    RomImage image(*size, out);
+    if (!image.hasBuffer() || !image.load(inputName, out)) {
+        return std::nullopt;
+    }
+    RunSettings settings;
+    for (const auto& argument : arguments) {
+        if (isOption(argument)) {
+            applyOption(argument, image, settings, out);
+        }
+    }
+    image.finalizeHeader();
+    if (!image.write(settings.outputName, settings.mode == WriteMode::InPlace, out)) {
+        return false;
+    }
+    return !settings.pad || RomImage::padFile(settings.outputName, out);
+}
+
+}  // namespace
+
+int commandLineMode(std::span<const std::string> arguments, std::ostream& out) {
+    const auto inputName = findInputName(arguments);
+    if (!inputName) {
+        out << "Filename needed!" << std::endl;
+        return kExitNoFileName;
+    }
+    const auto written = patch(*inputName, arguments, out);
+    if (!written) {
+        return kExitFailure;
+    }
+    creditsScreen(out);
+    return *written ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace tagwright

@@ -1,0 +1,7 @@
+#include "app/probe_image.hpp"
+
+namespace tagwright {
+
+RomImage probeImage;
+
+}  // namespace tagwright

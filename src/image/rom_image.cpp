@@ -1,0 +1,119 @@
+#include "image/rom_image.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "image/empty_space.hpp"
+
+namespace tagwright {
+
+RomImage::RomImage() = default;
+
+RomImage::RomImage(std::int32_t size, std::ostream& out) : size_(size) {
+    if (size >= 0) {
+        // calloc gives the zeroed tag area the appended mode relies on, and for large
+        // images fresh zero pages from the system at no extra cost.
+        data_.reset(static_cast<std::uint8_t*>(
+            std::calloc(static_cast<std::size_t>(size) + kTagAreaSize, 1)));
+    }
+    if (!data_) {
+        out << "There was a problem allocating memory to load the ROM" << std::endl;
+    }
+}
+
+std::span<const std::uint8_t> RomImage::buffer() const {
+    if (!data_) {
+        return {};
+    }
+    return {data_.get(), static_cast<std::size_t>(size_) + kTagAreaSize};
+}
+
+std::span<std::uint8_t> RomImage::mutableBuffer() {
+    if (!data_) {
+        return {};
+    }
+    return {data_.get(), static_cast<std::size_t>(size_) + kTagAreaSize};
+}
+
+void RomImage::loadBytes(std::span<const std::uint8_t> bytes) {
+    const auto image = mutableBuffer();
+    if (image.empty()) {
+        return;
+    }
+    const std::size_t count = std::min(bytes.size(), static_cast<std::size_t>(size_));
+    std::copy_n(bytes.begin(), count, image.begin());
+    header_.overlay(bytes.first(std::min(count, CartridgeHeader::kSize)));
+}
+
+void RomImage::putTag(std::size_t offset, SaveType type) {
+    const auto tag = saveTagOf(type);
+    const auto bytes = mutableBuffer();
+    if (!tag || offset + kSaveTagSize > bytes.size()) {
+        return;
+    }
+    std::copy(tag->begin(), tag->end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+void RomImage::appendSaveTag(SaveType type) { putTag(static_cast<std::size_t>(size_), type); }
+
+void RomImage::embedSaveTag(SaveType type) {
+    if (emptySpaceOffset_ < 0) {
+        return;
+    }
+    putTag(static_cast<std::size_t>(emptySpaceOffset_), type);
+}
+
+namespace {
+
+// Writes `count` dots in large blocks: a 32 MiB image means 32 million dots.
+void writeDots(std::ostream& out, std::size_t count) {
+    static constexpr std::size_t kBlock = 64 * 1024;
+    const std::string dots(std::min(count, kBlock), '.');
+    while (count > 0) {
+        const std::size_t n = std::min(count, kBlock);
+        out.write(dots.data(), static_cast<std::streamsize>(n));
+        count -= n;
+    }
+}
+
+}  // namespace
+
+bool RomImage::findEmptySpace(std::ostream& out) {
+    if (!data_) {
+        return false;
+    }
+    const auto image = buffer().first(static_cast<std::size_t>(size_));
+    const auto start = findEmptyRun(image);
+    // One dot per position examined: the run's last byte completes the search, and a
+    // failed search examined every byte.
+    writeDots(out, start ? *start + kEmptyRunLength - 1 : image.size());
+    out << std::endl;
+    if (!start) {
+        out << "Sorry but not enough space was available within the ROM " << std::endl
+            << "to do empty space patching - please use normal patching!" << std::endl
+            << std::endl;
+        return false;
+    }
+    out << "Empty Space patching is possible!" << std::endl
+        << "*IMPORTANT* - This feature is to be considered experimental." << std::endl
+        << "It is now active, however." << std::endl
+        << std::endl;
+    emptySpaceOffset_ = static_cast<std::int32_t>(*start);
+    return true;
+}
+
+std::array<std::span<const std::uint8_t>, 2> RomImage::outputSegments(bool omitTagArea) const {
+    const std::span<const std::uint8_t> head(reinterpret_cast<const std::uint8_t*>(&header_),
+                                             CartridgeHeader::kSize);
+    auto body = buffer();
+    if (omitTagArea && !body.empty()) {
+        body = body.first(static_cast<std::size_t>(size_));
+    }
+    if (body.size() <= CartridgeHeader::kSize) {
+        return {head, {}};
+    }
+    return {head, body.subspan(CartridgeHeader::kSize)};
+}
+
+}  // namespace tagwright

@@ -1,0 +1,117 @@
+// One cartridge image in memory, with the operations the front ends apply to it.
+//
+// Buffer layout (size + 12 bytes, zeroed when obtained):
+//
+//   [0, size)           the input file's bytes, its own first 192 bytes included
+//   [size, size + 12)   the tag area, where appendSaveTag() puts a save tag
+//
+// The working header is a separate copy of the file's first 192 bytes; edits go
+// to it only, and the empty-space search looks only at the buffer.
+//
+// Output file written by write():
+//
+//   in-place mode (omitTagArea = true):  the image's size bytes
+//   appended mode (omitTagArea = false): the image's size bytes, then the tag area
+//
+// with the working header over bytes 0..191; a file shorter than 192 bytes grows
+// to 192 bytes (the header alone).
+//
+// Sizes are signed 32-bit: inputs of 2 GiB or more are refused when measured.
+// Operations that can fail report it on the stream they are given, in one line,
+// and return false (or nothing); they never throw.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "image/cartridge_header.hpp"
+#include "image/save_type.hpp"
+
+namespace tagwright {
+
+class RomImage {
+public:
+    static constexpr std::size_t kTagAreaSize = kSaveTagSize;
+
+    // Both headers at their defaults, no buffer, size 0. Used only to measure files.
+    RomImage();
+    // Obtains a zeroed buffer of size + 12 bytes. If it cannot be obtained, says so on
+    // `out` and the image has no buffer: it must not be loaded, searched, tagged or written.
+    explicit RomImage(std::int32_t size, std::ostream& out = std::cout);
+
+    RomImage(const RomImage&) = delete;
+    RomImage& operator=(const RomImage&) = delete;
+
+    bool hasBuffer() const { return data_ != nullptr; }
+    std::int32_t size() const { return size_; }
+    std::int32_t emptySpaceOffset() const { return emptySpaceOffset_; }
+    const CartridgeHeader& header() const { return header_; }
+    const CartridgeHeader& defaultHeader() const { return defaultHeader_; }
+    // The image followed by the tag area; empty when there is no buffer.
+    std::span<const std::uint8_t> buffer() const;
+
+    // --- file operations (the only code of the engine that touches the disk) ---
+
+    // Measures the named file and records its length as this image's size. Reports a
+    // file that cannot be opened or measured, and one of 2 GiB or more, on `out`.
+    std::optional<std::int32_t> probeSize(const std::string& name, std::ostream& out = std::cout);
+    // Reads the whole file (size bytes) into the buffer and its first 192 bytes over
+    // the working header. Reports a file that cannot be opened or yields fewer bytes.
+    bool load(const std::string& name, std::ostream& out = std::cout);
+    // Writes the output file (see the layout above). The file is replaced only after a
+    // complete, flushed write, so a failure never destroys what was there before.
+    bool write(const std::string& name, bool omitTagArea, std::ostream& out = std::cout) const;
+    // Extends the named file with 0xFF bytes to the next power of two. On failure the
+    // file is cut back to the length it had.
+    static bool padFile(const std::string& name, std::ostream& out = std::cout);
+
+    // --- in-memory operations ---
+
+    // What load() does once the file's bytes are read: copies bytes (at most size of
+    // them) into the image and the first 192 of them over the working header.
+    void loadBytes(std::span<const std::uint8_t> bytes);
+
+    void setTitle(std::string_view text) { header_.setTitle(text); }
+    void setGameCode(std::string_view text) { header_.setGameCode(text); }
+    void setMakerCode(std::string_view text) { header_.setMakerCode(text); }
+    void setVersion(std::int32_t number) { header_.setVersion(number); }
+    // Repairs logo and fixed bytes from the default header and recomputes the check.
+    void finalizeHeader() { header_.finalizeFrom(defaultHeader_); }
+
+    // Puts the type's save tag into the tag area. A value outside 1 to 6 does nothing.
+    void appendSaveTag(SaveType type);
+    // Puts the type's save tag at emptySpaceOffset(); call only after findEmptySpace()
+    // returned true. A value outside 1 to 6 does nothing.
+    void embedSaveTag(SaveType type);
+    // Searches the image for a usable run of 12 zero bytes (see empty_space.hpp),
+    // printing one "." per position examined and the outcome on `out`.
+    bool findEmptySpace(std::ostream& out = std::cout);
+
+    // The bytes write() puts into the file, in order: the working header, then the
+    // buffer from offset 192 up to the end of the image or of the tag area.
+    std::array<std::span<const std::uint8_t>, 2> outputSegments(bool omitTagArea) const;
+
+private:
+    struct FreeDeleter {
+        void operator()(std::uint8_t* p) const { std::free(p); }
+    };
+
+    std::span<std::uint8_t> mutableBuffer();
+    void putTag(std::size_t offset, SaveType type);
+
+    std::unique_ptr<std::uint8_t[], FreeDeleter> data_;
+    std::int32_t size_ = 0;
+    std::int32_t emptySpaceOffset_ = -1;
+    CartridgeHeader header_;
+    CartridgeHeader defaultHeader_;
+};
+
+}  // namespace tagwright
