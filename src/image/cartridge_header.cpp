@@ -65,9 +65,13 @@ void CartridgeHeader::setTitle(std::string_view text) {
     storeText(title, text.substr(0, text.find('\0')));
 }
 
-void CartridgeHeader::setGameCode(std::string_view text) { storeText(gameCode, text); }
+void CartridgeHeader::setGameCode(std::string_view text) {
+    storeText(gameCode, text);
+}
 
-void CartridgeHeader::setMakerCode(std::string_view text) { storeText(makerCode, text); }
+void CartridgeHeader::setMakerCode(std::string_view text) {
+    storeText(makerCode, text);
+}
 
 void CartridgeHeader::setVersion(std::int32_t number) {
     version = static_cast<std::uint8_t>(static_cast<std::uint32_t>(number) & 0xFFu);

@@ -4,6 +4,8 @@
 
 namespace tagwright {
 
-std::uint64_t paddedLength(std::uint64_t length) { return std::bit_ceil(length); }
+std::uint64_t paddedLength(std::uint64_t length) {
+    return std::bit_ceil(length);
+}
 
 }  // namespace tagwright

@@ -55,7 +55,9 @@ void RomImage::putTag(std::size_t offset, SaveType type) {
     std::copy(tag->begin(), tag->end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
-void RomImage::appendSaveTag(SaveType type) { putTag(static_cast<std::size_t>(size_), type); }
+void RomImage::appendSaveTag(SaveType type) {
+    putTag(static_cast<std::size_t>(size_), type);
+}
 
 void RomImage::embedSaveTag(SaveType type) {
     if (emptySpaceOffset_ < 0) {

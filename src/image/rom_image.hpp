@@ -38,7 +38,7 @@
 namespace tagwright {
 
 class RomImage {
-public:
+  public:
     static constexpr std::size_t kTagAreaSize = kSaveTagSize;
 
     // Both headers at their defaults, no buffer, size 0. Used only to measure files.
@@ -99,7 +99,7 @@ public:
     // buffer from offset 192 up to the end of the image or of the tag area.
     std::array<std::span<const std::uint8_t>, 2> outputSegments(bool omitTagArea) const;
 
-private:
+  private:
     struct FreeDeleter {
         void operator()(std::uint8_t* p) const { std::free(p); }
     };

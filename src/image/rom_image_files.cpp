@@ -63,7 +63,8 @@ bool RomImage::load(const std::string& name, std::ostream& out) {
     }
     // One read of the whole image straight into the buffer.
     const auto image = mutableBuffer().first(static_cast<std::size_t>(size_));
-    const std::size_t got = image.empty() ? 0 : std::fread(image.data(), 1, image.size(), file.get());
+    const std::size_t got =
+        image.empty() ? 0 : std::fread(image.data(), 1, image.size(), file.get());
     if (got != image.size()) {
         out << "There was a problem reading the file you specified!" << std::endl;
         return false;
