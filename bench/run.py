@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""Speed and memory of tagwright on the largest GBA image (32 MiB), as ratios.
+
+Usage: bench/run.py [BUILD_DIR] [--runs N]
+
+Every case is timed side by side with its baseline, interleaved, over several
+runs; the medians are compared. Ratios, not seconds, are the result: the
+machines are shared and noisy.
+"""
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+MIB = 1 << 20
+
+
+def make_image(path, size):
+    # Non-zero bytes only: the empty-space search must examine every position.
+    block = bytes((i * 73 + 41) % 255 + 1 for i in range(MIB))
+    with open(path, "wb") as f:
+        for _ in range(size // MIB):
+            f.write(block)
+
+
+def run_once(argv, cwd, stdout=subprocess.DEVNULL):
+    start = time.perf_counter()
+    proc = subprocess.Popen(argv, cwd=cwd, stdout=stdout, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(proc.pid, 0)
+    elapsed = time.perf_counter() - start
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit(f"failed: {' '.join(argv)}")
+    return elapsed, usage.ru_maxrss * 1024
+
+
+def measure(cases, cwd, runs, cleanup):
+    times = {name: [] for name in cases}
+    rss = {name: 0 for name in cases}
+    for _ in range(runs):
+        for name, argv in cases.items():
+            cleanup()
+            elapsed, peak = run_once(argv, cwd)
+            times[name].append(elapsed)
+            rss[name] = max(rss[name], peak)
+    return {name: statistics.median(t) for name, t in times.items()}, rss
+
+
+def time_v_peak(argv, cwd):
+    """Peak resident set size as GNU time reports it, when /usr/bin/time exists."""
+    if not os.path.exists("/usr/bin/time"):
+        return None
+    out = subprocess.run(["/usr/bin/time", "-v"] + argv, cwd=cwd, capture_output=True, text=True)
+    for line in out.stderr.splitlines():
+        if "Maximum resident set size" in line:
+            return int(line.split(":")[1]) * 1024
+    return None
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("build_dir", nargs="?", default="build/default")
+    parser.add_argument("--runs", type=int, default=11)
+    args = parser.parse_args()
+    tagwright = os.path.abspath(os.path.join(args.build_dir, "src", "tagwright"))
+    raw_copy = os.path.abspath(os.path.join(args.build_dir, "bench", "raw_copy"))
+    for exe in (tagwright, raw_copy):
+        if not os.access(exe, os.X_OK):
+            sys.exit(f"missing {exe}: build first (cmake --workflow --preset default)")
+
+    work = tempfile.mkdtemp(prefix="tagwright-bench-", dir=os.environ.get("BENCH_DIR"))
+    try:
+        make_image(os.path.join(work, "in.gba"), 32 * MIB)
+        make_image(os.path.join(work, "in64.gba"), 64 * MIB)
+
+        def cleanup():
+            for name in ("out.gba", "out64.gba"):
+                try:
+                    os.remove(os.path.join(work, name))
+                except FileNotFoundError:
+                    pass
+
+        cases = {
+            "tagwright -s6": [tagwright, "in.gba", "-s6", "-oout.gba"],
+            "raw read+write": [raw_copy, "in.gba", "out.gba"],
+            "cp 32 MiB": ["cp", "in.gba", "out.gba"],
+            "tagwright -e6 (no room)": [tagwright, "in.gba", "-e6", "-oout.gba"],
+            "tagwright -s6 -p": [tagwright, "in.gba", "-s6", "-p", "-oout.gba"],
+            "cp 64 MiB": ["cp", "in64.gba", "out64.gba"],
+        }
+        # Warm the page cache once before measuring.
+        for argv in cases.values():
+            cleanup()
+            run_once(argv, work)
+        medians, rss = measure(cases, work, args.runs, cleanup)
+        peak_time_v = time_v_peak(cases["tagwright -s6"], work)
+        cleanup()
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+    print(f"32 MiB image, medians of {args.runs} interleaved runs")
+    for name, seconds in medians.items():
+        print(f"  {name:<26} {seconds * 1000:8.1f} ms   peak RSS {rss[name] / MIB:6.1f} MiB")
+
+    def ratio(line, a, b, target):
+        value = medians[a] / medians[b]
+        verdict = "" if target is None else ("  ok" if value <= target else "  OVER TARGET")
+        limit = "" if target is None else f" (target <= {target}x)"
+        print(f"  {line:<40} {value:5.2f}x{limit}{verdict}")
+        return target is None or value <= target
+
+    print("ratios")
+    ok = ratio("-s6 / raw read+write", "tagwright -s6", "raw read+write", 1.25)
+    ratio("-s6 / cp (for the record)", "tagwright -s6", "cp 32 MiB", None)
+    ok &= ratio("-e6 with 32 M dots / -s6", "tagwright -e6 (no room)", "tagwright -s6", 2.0)
+    ok &= ratio("-s6 -p (to 64 MiB) / cp 64 MiB", "tagwright -s6 -p", "cp 64 MiB", 2.5)
+    peak = peak_time_v if peak_time_v is not None else rss["tagwright -s6"]
+    excess = (peak - 32 * MIB) / MIB
+    source = "/usr/bin/time -v" if peak_time_v is not None else "wait4"
+    verdict = "ok" if excess <= 8 else "OVER TARGET"
+    print(f"  peak RSS of -s6 ({source}): {peak / MIB:.1f} MiB = image + {excess:.1f} MiB "
+          f"(target <= image + 8 MiB)  {verdict}")
+    ok &= excess <= 8
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
