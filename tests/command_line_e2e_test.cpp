@@ -218,6 +218,16 @@ TEST_F(CommandLine, UnopenableInputEndsWithStatusOne) {
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"folder", "in.gba"}));
 }
 
+TEST_F(CommandLine, InputOfTwoGibibytesIsRefused) {
+    // A sparse file: no disk space is used.
+    writeFile(dir.file("huge.gba"), {});
+    std::filesystem::resize_file(dir.file("huge.gba"), 1ull << 31);
+    const auto result = run({"huge.gba", "-s6"});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.out, "The ROM file is too large (2 GiB or more).\n");
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"huge.gba", "in.gba"}));
+}
+
 TEST_F(CommandLine, OutputIntoAMissingFolder) {
     const auto result = run({"in.gba", "-p", "-onowhere/out.gba"});
     EXPECT_EQ(result.exitStatus, 1);
