@@ -1,9 +1,10 @@
 #include <csignal>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/command_line.hpp"
-#include "app/credits_screen.hpp"
+#include "app/main_menu.hpp"
 
 int main(int argc, char** argv) {
 #ifdef SIGXFSZ
@@ -15,6 +16,6 @@ int main(int argc, char** argv) {
         const std::vector<std::string> arguments(argv + 1, argv + argc);
         return tagwright::commandLineMode(arguments);
     }
-    tagwright::creditsScreen();
+    tagwright::mainMenu(std::cin, std::cout);
     return 0;
 }

@@ -60,6 +60,8 @@ class RomImage {
 
     // --- file operations (the only code of the engine that touches the disk) ---
 
+    // Whether the named file opens for reading; a folder does not count.
+    static bool canOpen(const std::string& name);
     // Measures the named file and records its length as this image's size. Reports a
     // file that cannot be opened or measured, and one of 2 GiB or more, on `out`.
     std::optional<std::int32_t> probeSize(const std::string& name, std::ostream& out = std::cout);

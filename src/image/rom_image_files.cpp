@@ -33,6 +33,10 @@ File openForReading(const std::string& name) {
 
 }  // namespace
 
+bool RomImage::canOpen(const std::string& name) {
+    return openForReading(name) != nullptr;
+}
+
 std::optional<std::int32_t> RomImage::probeSize(const std::string& name, std::ostream& out) {
     const File file = openForReading(name);
     if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) {

@@ -1,0 +1,58 @@
+#include "app/main_menu.hpp"
+
+#include "app/credits_screen.hpp"
+#include "app/help_screen.hpp"
+#include "app/other_utils_menu.hpp"
+#include "app/patch_screens.hpp"
+#include "console/banner_box.hpp"
+#include "console/text_menu.hpp"
+
+namespace tagwright {
+
+void introBanner(std::ostream& out) {
+    BannerBox banner;
+    banner.setTitle("Varno Save Fix Patching Utility By Corvellanix");
+    banner.setVersion("0.8");
+    banner.setDescription("The program will patch your GBA ROM to the save type of your choice.");
+    banner.print(out);
+}
+
+void mainMenu(std::istream& in, std::ostream& out) {
+    enum Item : std::int32_t { Patch = 1, EmptySpacePatch, Help, About, OtherUtils, Quit };
+    introBanner(out);
+    TextMenu menu(5);
+    menu.setTitle("Tagwright - Main Menu");
+    menu.setItem("Patch ROM.", Patch);
+    menu.setItem("Empty Space Patch ROM.", EmptySpacePatch);
+    menu.setItem("Help.", Help);
+    menu.setItem("About.", About);
+    menu.setItem("Other utils.", OtherUtils);
+    menu.setClosingItem("Quit Application.");
+
+    // The end of the input ends the program as "Quit Application." does.
+    while (menu.run(in, out) != Quit && !menu.inputEnded()) {
+        switch (menu.lastChoice) {
+            case Patch:
+                savePatchMenu(in, out);
+                break;
+            case EmptySpacePatch:
+                emptySpacePatchMenu(in, out);
+                break;
+            case Help:
+                helpScreen(out);
+                break;
+            case About:
+                introBanner(out);
+                creditsScreen(out);
+                break;
+            case OtherUtils:
+                otherUtilsMenu(in, out);
+                break;
+            default:
+                break;
+        }
+    }
+    creditsScreen(out);
+}
+
+}  // namespace tagwright

@@ -1,0 +1,95 @@
+#include "app/other_utils_menu.hpp"
+
+#include "app/screen_image.hpp"
+#include "console/console_io.hpp"
+#include "console/text_menu.hpp"
+
+namespace tagwright {
+
+namespace {
+
+enum Item : std::int32_t { Pad = 1, Title, GameCode, MakerCode, Version, Save, Back };
+
+// Prints the prompt on a line of its own and reads the answer word.
+bool askWord(const char* prompt, std::string& word, std::istream& in, std::ostream& out) {
+    writeLine(out, prompt);
+    return readWord(word, in, out);
+}
+
+}  // namespace
+
+void otherUtilsMenu(std::istream& in, std::ostream& out) {
+    TextMenu menu(6);
+    menu.setTitle("Other Utils Menu");
+    menu.setItem("Pad to next exact power of 2. No minimum size!", Pad);
+    menu.setItem("Set title. Stripped filename if none given.", Title);
+    menu.setItem("Set game code (four characters).", GameCode);
+    menu.setItem("Set maker code (two characters).", MakerCode);
+    menu.setItem("Set game version (number)", Version);
+    menu.setItem("Continue with patching/fixing.", Save);
+    menu.setClosingItem("Back to Main Menu.");
+
+    std::string name;
+    const auto image = loadRomForScreen(name, in, out);
+    if (!image) {
+        return;
+    }
+    bool pad = false;
+    std::int32_t version = 0;
+    std::string word;
+    for (;;) {
+        const std::int32_t choice = menu.run(in, out);
+        if (menu.inputEnded()) {
+            return;
+        }
+        // At the end of the input every prompt gives up and the screen returns at once.
+        switch (choice) {
+            case Pad:
+                writeLine(out, "Padding active.");
+                pad = true;
+                break;
+            case Title:
+                if (!askWord("Enter a title fo the ROM:", word, in, out)) {
+                    return;
+                }
+                image->setTitle(word);
+                break;
+            case GameCode:
+                if (!askWord("Enter the (4 character) game code:", word, in, out)) {
+                    return;
+                }
+                image->setGameCode(word);
+                break;
+            case MakerCode:
+                if (!askWord("Enter the (2 character) maker code:", word, in, out)) {
+                    return;
+                }
+                image->setMakerCode(word);
+                break;
+            case Version:
+                writeLine(out, "Enter a version No. ");
+                // A rejected entry keeps the number read before (0 at first).
+                if (!readInteger(version, in, out) && endOfInput(in)) {
+                    return;
+                }
+                image->setVersion(version);
+                break;
+            case Save:
+                image->finalizeHeader();
+                if (!askWord("Enter a name to save the patched rom:", name, in, out)) {
+                    return;
+                }
+                if (image->write(name, /*omitTagArea=*/true, out) && pad) {
+                    RomImage::padFile(name, out);
+                }
+                break;
+            default:
+                break;
+        }
+        if (menu.lastChoice == Back) {
+            return;
+        }
+    }
+}
+
+}  // namespace tagwright
