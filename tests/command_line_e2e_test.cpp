@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "image/cartridge_header.hpp"
+#include "support/expected_text.hpp"
 #include "support/run_program.hpp"
 #include "support/temp_dir.hpp"
 
@@ -17,11 +18,7 @@ using testing::TempDir;
 using testing::writeFile;
 using Bytes = std::vector<std::uint8_t>;
 
-const std::string kCredits =
-    "Thanks for using my utils!\n"
-    "Corvellanix - corvellanix@example.org\n"
-    "Halverd - https://halverd.example.org/\n"
-    "\n";
+using testing::kCredits;
 
 // The header an untouched input gets: its own bytes, repaired and checksummed.
 CartridgeHeader repairedHeaderOf(const Bytes& input) {
@@ -150,10 +147,7 @@ TEST_F(CommandLine, LoneSaveOptionsAppendAnUntaggedArea) {
 TEST_F(CommandLine, EmptySpaceSearchWithoutRoomStillSucceeds) {
     const auto result = run({"in.gba", "-e3"});
     EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(result.out, std::string(1000, '.') +
-                              "\nSorry but not enough space was available within the ROM \n"
-                              "to do empty space patching - please use normal patching!\n\n" +
-                              kCredits);
+    EXPECT_EQ(result.out, std::string(1000, '.') + testing::kNoSpace + kCredits);
     EXPECT_EQ(output(), withHeader(input, repairedHeaderOf(input)));
 }
 

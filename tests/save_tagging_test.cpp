@@ -8,6 +8,7 @@
 #include "image/empty_space.hpp"
 #include "image/rom_image.hpp"
 #include "image/save_type.hpp"
+#include "support/expected_text.hpp"
 #include "support/temp_dir.hpp"
 
 namespace tagwright {
@@ -33,13 +34,8 @@ std::vector<std::uint8_t> withZeros(std::size_t size, std::size_t first, std::si
     return bytes;
 }
 
-const std::string kFoundText =
-    "\nEmpty Space patching is possible!\n"
-    "*IMPORTANT* - This feature is to be considered experimental.\n"
-    "It is now active, however.\n\n";
-const std::string kNotFoundText =
-    "\nSorry but not enough space was available within the ROM \n"
-    "to do empty space patching - please use normal patching!\n\n";
+using testing::kFoundSpace;
+using testing::kNoSpace;
 
 TEST(SaveType, SixTagsOfTwelveBytes) {
     EXPECT_EQ(tagText(SaveType::Eeprom64k), "EEPROM_V120 ");
@@ -102,7 +98,7 @@ TEST(SaveTagging, SearchPrintsOneDotPerPositionAndTheOutcome) {
         const bool found = image.findEmptySpace(out);
         EXPECT_EQ(found, c.offset >= 0);
         const std::size_t dots = found ? static_cast<std::size_t>(c.offset) + 11 : c.image.size();
-        EXPECT_EQ(out.str(), std::string(dots, '.') + (found ? kFoundText : kNotFoundText));
+        EXPECT_EQ(out.str(), std::string(dots, '.') + (found ? kFoundSpace : kNoSpace));
         if (found) {
             EXPECT_EQ(image.emptySpaceOffset(), c.offset);
         }
