@@ -1,5 +1,7 @@
 #include "app/other_utils_menu.hpp"
 
+#include <array>
+
 #include "app/screen_image.hpp"
 #include "console/console_io.hpp"
 #include "console/text_menu.hpp"
@@ -10,11 +12,16 @@ namespace {
 
 enum Item : std::int32_t { Pad = 1, Title, GameCode, MakerCode, Version, Save, Back };
 
-// Prints the prompt on a line of its own and reads the answer word.
-bool askWord(const char* prompt, std::string& word, std::istream& in, std::ostream& out) {
-    writeLine(out, prompt);
-    return readWord(word, in, out);
-}
+// The header fields set from one word: items Title, GameCode and MakerCode, in order.
+struct WordField {
+    const char* prompt;
+    void (RomImage::*apply)(std::string_view);
+};
+constexpr std::array<WordField, 3> kWordFields = {{
+    {"Enter a title fo the ROM:", &RomImage::setTitle},
+    {"Enter the (4 character) game code:", &RomImage::setGameCode},
+    {"Enter the (2 character) maker code:", &RomImage::setMakerCode},
+}};
 
 }  // namespace
 
@@ -49,23 +56,16 @@ void otherUtilsMenu(std::istream& in, std::ostream& out) {
                 pad = true;
                 break;
             case Title:
-                if (!askWord("Enter a title fo the ROM:", word, in, out)) {
-                    return;
-                }
-                image->setTitle(word);
-                break;
             case GameCode:
-                if (!askWord("Enter the (4 character) game code:", word, in, out)) {
+            case MakerCode: {
+                const WordField& field = kWordFields[static_cast<std::size_t>(choice - Title)];
+                writeLine(out, field.prompt);
+                if (!readWord(word, in, out)) {
                     return;
                 }
-                image->setGameCode(word);
+                ((*image).*field.apply)(word);
                 break;
-            case MakerCode:
-                if (!askWord("Enter the (2 character) maker code:", word, in, out)) {
-                    return;
-                }
-                image->setMakerCode(word);
-                break;
+            }
             case Version:
                 writeLine(out, "Enter a version No. ");
                 // A rejected entry keeps the number read before (0 at first).
@@ -76,8 +76,9 @@ void otherUtilsMenu(std::istream& in, std::ostream& out) {
                 break;
             case Save:
                 image->finalizeHeader();
-                if (!askWord("Enter a name to save the patched rom:", name, in, out)) {
-                    return;
+                writeLine(out, "Enter a name to save the patched rom:");
+                if (!readWord(name, in, out)) {
+                    return;  // never write under the name still held from before
                 }
                 if (image->write(name, /*omitTagArea=*/true, out) && pad) {
                     RomImage::padFile(name, out);
