@@ -117,11 +117,16 @@ TEST_F(Interactive, EmptySpaceScreenEmbedsAtOnePlace) {
     EXPECT_EQ(text("b.gba", 600, 12), "SRAM_V113   ");
 }
 
-TEST_F(Interactive, EmptySpaceScreenWithoutRoomGoesBack) {
+TEST_F(Interactive, ScreensThatCannotWorkGoBackToTheMainMenu) {
     writeFile(dir.file("full.gba"), patternBytes(300));
-    const auto result = session("2\nfull.gba\n6\n");
-    EXPECT_EQ(result.out, kStart + kFilenamePrompt + std::string(300, '.') + kNoSpace + kQuit);
-    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"full.gba", "in.gba"}));
+    EXPECT_EQ(session("2\nfull.gba\n6\n").out,
+              kStart + kFilenamePrompt + std::string(300, '.') + kNoSpace + kQuit);
+
+    writeFile(dir.file("huge.gba"), {});
+    std::filesystem::resize_file(dir.file("huge.gba"), 1ull << 31);  // sparse
+    EXPECT_EQ(session("5\nhuge.gba\n6\n").out,
+              kStart + kFilenamePrompt + "The ROM file is too large (2 GiB or more).\n" + kQuit);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"full.gba", "huge.gba", "in.gba"}));
 }
 
 TEST_F(Interactive, OtherUtilsEditsAccumulateAndPaddingAppliesToLaterSaves) {
