@@ -53,10 +53,10 @@ TEST(TextMenu, SelectionRule) {
     for (const std::int32_t value : expected) {
         EXPECT_EQ(runOnce(menu, in).choice, value);
         EXPECT_EQ(menu.lastChoice, value);
-        EXPECT_FALSE(menu.inputEnded());
+        EXPECT_FALSE(menu.sessionEnded());
     }
     EXPECT_EQ(runOnce(menu, in).choice, 0);
-    EXPECT_TRUE(menu.inputEnded());
+    EXPECT_TRUE(menu.sessionEnded());
 }
 
 TEST(TextMenu, AWordCountsAsZeroAndIsDiscardedWithItsLine) {
@@ -66,6 +66,15 @@ TEST(TextMenu, AWordCountsAsZeroAndIsDiscardedWithItsLine) {
     EXPECT_EQ(runOnce(menu, in).choice, 0);
     EXPECT_EQ(menu.lastChoice, 0);
     EXPECT_EQ(runOnce(menu, in).choice, 1);  // empty lines are skipped
+}
+
+TEST(TextMenu, AnOutputThatCannotBeWrittenEndsTheSession) {
+    TextMenu menu(6);
+    std::istringstream in("1\n1\n1\n");
+    std::ostringstream out;
+    out.setstate(std::ios::badbit);  // like standard output closed or a broken pipe
+    EXPECT_EQ(menu.run(in, out), 1);
+    EXPECT_TRUE(menu.sessionEnded());
 }
 
 }  // namespace

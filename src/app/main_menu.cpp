@@ -30,7 +30,7 @@ void mainMenu(std::istream& in, std::ostream& out) {
     menu.setClosingItem("Quit Application.");
 
     // The end of the input ends the program as "Quit Application." does.
-    while (menu.run(in, out) != Quit && !menu.inputEnded()) {
+    while (menu.run(in, out) != Quit && !menu.sessionEnded()) {
         switch (menu.lastChoice) {
             case Patch:
                 savePatchMenu(in, out);

@@ -46,7 +46,7 @@ void otherUtilsMenu(std::istream& in, std::ostream& out) {
     std::string word;
     for (;;) {
         const std::int32_t choice = menu.run(in, out);
-        if (menu.inputEnded()) {
+        if (menu.sessionEnded()) {
             return;
         }
         // At the end of the input every prompt gives up and the screen returns at once.

@@ -42,7 +42,7 @@ void runPatchScreen(const PatchScreen& screen, std::istream& in, std::ostream& o
     }
     for (;;) {
         const auto type = saveTypeFromNumber(menu.run(in, out));
-        if (menu.inputEnded()) {
+        if (menu.sessionEnded()) {
             return;
         }
         if (type) {

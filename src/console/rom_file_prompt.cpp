@@ -11,11 +11,11 @@ std::optional<std::string> promptRomFileName(std::istream& in, std::ostream& out
         writeLine(out, "NOTE:Please include the .GBA extension!");
         out << "Filename: ";
         std::string name;
-        if (!readWord(name, in, out)) {
-            writeLine(out);
-            return std::nullopt;
-        }
+        const bool read = readWord(name, in, out);
         writeLine(out);
+        if (!read || !out) {
+            return std::nullopt;  // no name can come, or nobody sees the question
+        }
         if (RomImage::canOpen(name)) {
             return name;
         }

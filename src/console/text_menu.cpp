@@ -30,8 +30,9 @@ std::int32_t TextMenu::run(std::istream& in, std::ostream& out) {
     }
     writeLine(out, rule);
     out << "Enter Selection:";
-    inputEnded_ = !readInteger(lastChoice, in, out) && endOfInput(in);
+    const bool read = readInteger(lastChoice, in, out);
     writeLine(out);
+    sessionEnded_ = (!read && endOfInput(in)) || !out;
     return lastChoice;
 }
 

@@ -36,8 +36,10 @@ class TextMenu {
 
     std::int32_t itemCount() const { return itemCount_; }
     std::int32_t closingItemNumber() const { return itemCount_ + 1; }
-    // True when the last run read nothing because the input has ended.
-    bool inputEnded() const { return inputEnded_; }
+    // True when no further choice can come: the last run read nothing because the
+    // input has ended, or its menu could not be written (standard output closed).
+    // Callers then leave, instead of showing the menu again and again.
+    bool sessionEnded() const { return sessionEnded_; }
 
     // The number read by the last run; 0 when it read none.
     std::int32_t lastChoice = 0;
@@ -46,7 +48,7 @@ class TextMenu {
     std::int32_t itemCount_;
     std::string title_ = "Menu";
     std::vector<std::string> items_;  // item n at index n - 1, the closing item last
-    bool inputEnded_ = false;
+    bool sessionEnded_ = false;
 };
 
 }  // namespace tagwright

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <stdexcept>
 
@@ -20,17 +21,33 @@ void check(bool ok, const char* what) {
     }
 }
 
+void closeFd(int& fd) {
+    if (fd >= 0) {
+        close(fd);
+        fd = -1;
+    }
+}
+
 // Feeds `input` to one pipe while draining two others, so no side can block the other.
-void exchange(int toChild, const std::string& input, int fromOut, int fromErr, RunResult& result) {
+// Returns false when the deadline passed first.
+bool exchange(int toChild, const std::string& input, int fromOut, int fromErr, RunResult& result,
+              std::chrono::steady_clock::time_point deadline) {
     std::size_t written = 0;
     if (input.empty()) {
-        close(toChild);
-        toChild = -1;
+        closeFd(toChild);
     }
     char chunk[65536];
     while (fromOut >= 0 || fromErr >= 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            closeFd(toChild);
+            closeFd(fromOut);
+            closeFd(fromErr);
+            return false;
+        }
         pollfd fds[3] = {{fromOut, POLLIN, 0}, {fromErr, POLLIN, 0}, {toChild, POLLOUT, 0}};
-        if (poll(fds, 3, -1) < 0) {
+        if (poll(fds, 3, static_cast<int>(left.count())) < 0) {
             check(errno == EINTR, "poll");
             continue;
         }
@@ -41,8 +58,7 @@ void exchange(int toChild, const std::string& input, int fromOut, int fromErr, R
                 if (n > 0) {
                     (i == 0 ? result.out : result.err).append(chunk, static_cast<std::size_t>(n));
                 } else {
-                    close(fd);
-                    fd = -1;
+                    closeFd(fd);
                 }
             }
         }
@@ -52,14 +68,12 @@ void exchange(int toChild, const std::string& input, int fromOut, int fromErr, R
                 written += static_cast<std::size_t>(n);
             }
             if (n <= 0 || written == input.size()) {
-                close(toChild);
-                toChild = -1;
+                closeFd(toChild);
             }
         }
     }
-    if (toChild >= 0) {
-        close(toChild);
-    }
+    closeFd(toChild);
+    return true;
 }
 
 }  // namespace
@@ -75,12 +89,16 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
+    if (options.breakStdout) {
+        close(out[0]);  // nobody will ever read what the child writes
+        out[0] = -1;
+    }
 
     const pid_t pid = fork();
     check(pid >= 0, "fork");
     if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
+        options.closeStdin ? close(0) : dup2(in[0], 0);
+        options.closeStdout ? close(1) : dup2(out[1], 1);
         dup2(err[1], 2);
         if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) {
             _exit(126);
@@ -89,7 +107,11 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
             const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
-        signal(SIGPIPE, SIG_DFL);
+        if (options.runAsUser &&
+            (setgid(*options.runAsUser) != 0 || setuid(*options.runAsUser) != 0)) {
+            _exit(125);
+        }
+        signal(SIGPIPE, options.ignoreSigpipe ? SIG_IGN : SIG_DFL);
         execv(program.c_str(), argv.data());
         _exit(127);
     }
@@ -99,7 +121,12 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     signal(SIGPIPE, SIG_IGN);  // a child that stops reading must not kill the test
 
     RunResult result;
-    exchange(in[1], options.input, out[0], err[0], result);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
+    if (!exchange(in[1], options.input, out[0], err[0], result, deadline)) {
+        result.timedOut = true;
+        kill(pid, SIGKILL);
+    }
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
         check(errno == EINTR, "waitpid");
@@ -114,6 +141,14 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 
 std::string tagwrightPath() {
     return TAGWRIGHT_EXECUTABLE;
+}
+
+std::optional<unsigned> unprivilegedUserIfRoot() {
+    constexpr unsigned kNobody = 65534;
+    if (geteuid() == 0) {
+        return kNobody;
+    }
+    return std::nullopt;
 }
 
 }  // namespace tagwright::testing

@@ -11,13 +11,20 @@ struct RunOptions {
     std::string workingDirectory;                // empty: the test's own
     std::optional<unsigned long> fileSizeLimit;  // RLIMIT_FSIZE for the child, in bytes
     std::string input;                           // standard input
+    bool closeStdin = false;                     // start with standard input closed
+    bool closeStdout = false;                    // start with standard output closed
+    bool breakStdout = false;                    // standard output a pipe nobody reads
+    bool ignoreSigpipe = false;                  // start with SIGPIPE ignored
+    std::optional<unsigned> runAsUser;           // drop to this uid (when root)
+    int timeoutSeconds = 60;                     // then the child is killed
 };
 
 struct RunResult {
     int exitStatus = -1;  // 0..255, or -1 when the program did not exit normally
     int signal = 0;       // the signal that ended it, if any
-    std::string out;      // everything written to standard output
-    std::string err;      // everything written to standard error
+    bool timedOut = false;
+    std::string out;  // everything written to standard output
+    std::string err;  // everything written to standard error
 };
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
@@ -25,5 +32,9 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 
 // Path of the tagwright executable under test.
 std::string tagwrightPath();
+
+// The unprivileged uid to run as when the tests run as root (root reads and writes
+// regardless of permissions), or nothing when they do not.
+std::optional<unsigned> unprivilegedUserIfRoot();
 
 }  // namespace tagwright::testing
