@@ -1,0 +1,100 @@
+// Fuzzes the command-line mode: arbitrary argument lists on an arbitrary image in a
+// scratch folder, checking the written file against what the options ask for.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <filesystem>
+#include <optional>
+#include <sstream>
+
+#include "app/command_line.hpp"
+#include "fuzz_checks.hpp"
+
+namespace fs = std::filesystem;
+using namespace tagwright;
+using namespace tagwright::fuzz;
+
+namespace {
+
+const std::string kInput = "in.gba";
+
+bool isOption(const std::string& argument) {
+    return !argument.empty() && (argument[0] == '-' || argument[0] == '/');
+}
+
+// What the arguments ask for, worked out independently of the program.
+struct Expectation {
+    std::optional<std::string> inputName;
+    std::string outputName = kDefaultOutputName;
+    bool appended = false;
+    bool padded = false;
+};
+
+Expectation expect(const std::vector<std::string>& arguments) {
+    Expectation e;
+    for (const auto& argument : arguments) {
+        if (!isOption(argument)) {
+            if (!e.inputName) {
+                e.inputName = argument;
+            }
+            continue;
+        }
+        const char letter = argument.size() > 1 ? argument[1] : '\0';
+        if (letter == 'o') {
+            e.outputName = argument.size() > 2 ? argument.substr(2) : kDefaultOutputName;
+        } else if (letter == 's' || letter == 'e') {
+            e.appended = letter == 's';
+        } else if (letter == 'p') {
+            e.padded = true;
+        }
+    }
+    return e;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    enterScratchFolder();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider provider(data, size);
+    std::vector<std::string> arguments;
+    const int count = provider.ConsumeIntegralInRange(0, 8);
+    for (int i = 0; i < count; ++i) {
+        arguments.push_back(confined(provider.ConsumeRandomLengthString(32), true));
+    }
+    if (provider.ConsumeBool()) {
+        const auto at = provider.ConsumeIntegralInRange<std::size_t>(0, arguments.size());
+        arguments.insert(arguments.begin() + static_cast<std::ptrdiff_t>(at), kInput);
+    }
+    const std::vector<std::uint8_t> image = provider.ConsumeRemainingBytes<std::uint8_t>();
+    clearFolderExcept({});
+    writeWholeFile(kInput, image);
+
+    std::ostringstream out;
+    const int status = commandLineMode(arguments, out);
+    const Expectation e = expect(arguments);
+
+    if (!e.inputName) {
+        require(status == kExitNoFileName && out.str() == "Filename needed!\n", "no name");
+    } else if (*e.inputName != kInput) {
+        require(status == kExitFailure, "a name that does not exist must fail");
+    } else if (e.outputName == "." || e.outputName == "..") {
+        require(status == kExitFailure, "a folder as output must fail");
+    } else {
+        require(status == kExitSuccess, "a writable output must succeed: " + out.str());
+        const auto file = readWholeFile(e.outputName);
+        requireFinalizedHeader(file, "output");
+        require(file.size() == expectedOutputLength(image.size(), e.appended, e.padded),
+                "output length");
+    }
+    if (e.outputName != kInput || status != kExitSuccess) {
+        require(readWholeFile(kInput) == image, "input changed");
+    }
+    for (const auto& entry : fs::directory_iterator(".")) {
+        const std::string name = entry.path().filename().string();
+        require(name == kInput || name == e.outputName, "stray file " + name);
+    }
+    return 0;
+}
