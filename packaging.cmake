@@ -1,0 +1,26 @@
+# A Debian package of the program, its manual page and its notes: cpack -G DEB.
+set(CPACK_GENERATOR "DEB")
+set(CPACK_PACKAGE_NAME "tagwright")
+set(CPACK_PACKAGE_VENDOR "Corvellanix")
+set(CPACK_PACKAGE_CONTACT "Corvellanix <corvellanix@example.org>")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://halverd.example.org/")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "set the save type of Game Boy Advance ROM images")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Tagwright writes one of six save tags into a GBA ROM image, so emulators and \
+flash carts recognise its save memory; it also edits and repairs the cartridge \
+header and pads images to a power of two.")
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+# The C and C++ runtimes the binary links against; dpkg-shlibdeps gives exact
+# versions when it is installed.
+find_program(DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1")
+endif()
+
+include(CPack)
