@@ -23,8 +23,9 @@ void require(bool condition, const std::string& what) {
 
 void requireFinalizedHeader(const std::vector<std::uint8_t>& file, const std::string& what) {
     require(file.size() >= CartridgeHeader::kSize, what + ": shorter than a header");
-    require(std::equal(CartridgeHeader::kLogo.begin(), CartridgeHeader::kLogo.end(), file.begin() + 4),
-            what + ": logo");
+    require(
+        std::equal(CartridgeHeader::kLogo.begin(), CartridgeHeader::kLogo.end(), file.begin() + 4),
+        what + ": logo");
     require(file[0xB2] == 0x96 && file[0xB4] == 0x80, what + ": fixed bytes");
     require(file[0xBE] == 0 && file[0xBF] == 0, what + ": reserved bytes");
     unsigned sum = 0;
@@ -42,7 +43,8 @@ std::uint64_t expectedOutputLength(std::uint64_t inputSize, bool appended, bool 
 fs::path enterScratchFolder() {
     std::random_device random;
     for (;;) {
-        const fs::path folder = fs::temp_directory_path() / ("tagwright-fuzz-" + std::to_string(random()));
+        const fs::path folder =
+            fs::temp_directory_path() / ("tagwright-fuzz-" + std::to_string(random()));
         if (fs::create_directory(folder)) {
             fs::current_path(folder);
             return folder;
@@ -66,7 +68,8 @@ std::vector<std::uint8_t> readWholeFile(const std::string& name) {
 
 void writeWholeFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string confined(std::string text, bool keepLeadingSlash) {

@@ -53,13 +53,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RomImage image(static_cast<std::int32_t>(n));
     require(image.hasBuffer(), "buffer");
     image.loadBytes(bytes);
-    Bytes expectedHeader(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(n, 192)));
+    Bytes expectedHeader(
+        bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(n, 192)));
     const auto defaults = CartridgeHeader().toBytes();
-    expectedHeader.insert(expectedHeader.end(), defaults.begin() + static_cast<std::ptrdiff_t>(expectedHeader.size()), defaults.end());
+    expectedHeader.insert(expectedHeader.end(),
+                          defaults.begin() + static_cast<std::ptrdiff_t>(expectedHeader.size()),
+                          defaults.end());
     const auto loaded = image.header().toBytes();
     require(Bytes(loaded.begin(), loaded.end()) == expectedHeader, "header after load");
-    require(std::all_of(image.buffer().begin() + static_cast<std::ptrdiff_t>(n), image.buffer().end(),
-                        [](std::uint8_t b) { return b == 0; }), "fresh tag area is zero");
+    require(std::all_of(image.buffer().begin() + static_cast<std::ptrdiff_t>(n),
+                        image.buffer().end(), [](std::uint8_t b) { return b == 0; }),
+            "fresh tag area is zero");
 
     bool searched = false;
     for (const auto& [kind, text] : steps) {
@@ -72,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 const std::string kept = text.substr(0, std::min(text.find('\0'), std::size_t{12}));
                 Bytes title(kept.begin(), kept.end());
                 title.resize(12, 0);
-                require(std::equal(title.begin(), title.end(), image.header().title.begin()), "title");
+                require(std::equal(title.begin(), title.end(), image.header().title.begin()),
+                        "title");
                 break;
             }
             case 1:
@@ -86,14 +91,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             case 3:
                 image.setVersion(number * 1000003);
-                require(image.header().version == static_cast<std::uint8_t>(number * 1000003), "version");
+                require(image.header().version == static_cast<std::uint8_t>(number * 1000003),
+                        "version");
                 break;
             case 4: {
                 image.appendSaveTag(static_cast<SaveType>(number));
                 const auto tag = saveTagOf(static_cast<SaveType>(number));
-                const Bytes area(image.buffer().begin() + static_cast<std::ptrdiff_t>(n), image.buffer().end());
+                const Bytes area(image.buffer().begin() + static_cast<std::ptrdiff_t>(n),
+                                 image.buffer().end());
                 require(tag ? std::equal(tag->begin(), tag->end(), area.begin())
-                            : area == Bytes(before.begin() + static_cast<std::ptrdiff_t>(n), before.end()),
+                            : area == Bytes(before.begin() + static_cast<std::ptrdiff_t>(n),
+                                            before.end()),
                         "tag area");
                 break;
             }
@@ -104,21 +112,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 require(found == end.has_value(), "search result");
                 const std::string shown = out.str();
                 const std::size_t dots = end ? *end : n;
-                require(shown.size() > dots && std::count(shown.begin(), shown.begin() + static_cast<std::ptrdiff_t>(dots), '.') == static_cast<std::ptrdiff_t>(dots) && shown[dots] == '\n', "dots");
+                require(
+                    shown.size() > dots &&
+                        std::count(shown.begin(), shown.begin() + static_cast<std::ptrdiff_t>(dots),
+                                   '.') == static_cast<std::ptrdiff_t>(dots) &&
+                        shown[dots] == '\n',
+                    "dots");
                 if (found) {
-                    require(image.emptySpaceOffset() == static_cast<std::int32_t>(*end - 11), "offset");
+                    require(image.emptySpaceOffset() == static_cast<std::int32_t>(*end - 11),
+                            "offset");
                     searched = true;
                 }
-                require(Bytes(image.buffer().begin(), image.buffer().end()) == before, "search changes nothing");
+                require(Bytes(image.buffer().begin(), image.buffer().end()) == before,
+                        "search changes nothing");
                 break;
             }
             case 6:
                 image.embedSaveTag(static_cast<SaveType>(number));
                 if (searched && saveTagOf(static_cast<SaveType>(number))) {
                     const auto tag = *saveTagOf(static_cast<SaveType>(number));
-                    require(std::equal(tag.begin(), tag.end(), image.buffer().begin() + image.emptySpaceOffset()), "embedded tag");
+                    require(std::equal(tag.begin(), tag.end(),
+                                       image.buffer().begin() + image.emptySpaceOffset()),
+                            "embedded tag");
                 } else {
-                    require(Bytes(image.buffer().begin(), image.buffer().end()) == before, "embed without a search");
+                    require(Bytes(image.buffer().begin(), image.buffer().end()) == before,
+                            "embed without a search");
                 }
                 break;
             default: {
@@ -139,8 +157,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const Bytes out = outputOf(image, omit);
             require(out.size() == std::max<std::size_t>(n + (omit ? 0 : 12), 192), "output length");
             const auto header = image.header().toBytes();
-            require(std::equal(header.begin(), header.end(), out.begin()), "header over the output");
-            require(std::equal(out.begin() + 192, out.end(), image.buffer().begin() + 192), "body of the output");
+            require(std::equal(header.begin(), header.end(), out.begin()),
+                    "header over the output");
+            require(std::equal(out.begin() + 192, out.end(), image.buffer().begin() + 192),
+                    "body of the output");
         }
     }
     return 0;

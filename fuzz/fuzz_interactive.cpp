@@ -54,7 +54,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string typed = confined(std::string(reinterpret_cast<const char*>(data), size), false);
+    const std::string typed =
+        confined(std::string(reinterpret_cast<const char*>(data), size), false);
     clearFolderExcept({});
     for (const auto& [name, rom] : kRoms) {
         writeWholeFile(name, rom);
@@ -64,10 +65,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ostringstream out;
     tagwright::mainMenu(in, out);
     const std::string shown = out.str();
-    require(shown.size() >= kCreditsStart.size() &&
-                shown.find(kCreditsStart, shown.size() - 128 < shown.size() ? shown.size() - 128 : 0) !=
-                    std::string::npos,
-            "the session must end with the credits");
+    require(
+        shown.size() >= kCreditsStart.size() &&
+            shown.find(kCreditsStart, shown.size() - 128 < shown.size() ? shown.size() - 128 : 0) !=
+                std::string::npos,
+        "the session must end with the credits");
 
     for (const auto& entry : fs::directory_iterator(".")) {
         const std::string name = entry.path().filename().string();
