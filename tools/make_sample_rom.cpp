@@ -12,7 +12,7 @@
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT.gba\n", argv[0]);
+        (void)std::fprintf(stderr, "usage: %s OUTPUT.gba\n", argv[0]);
         return 2;
     }
     constexpr std::size_t kSize = 150000;

@@ -1,5 +1,6 @@
 #include "app/command_line.hpp"
 
+#include <algorithm>
 #include <optional>
 
 #include "app/credits_screen.hpp"
@@ -64,12 +65,11 @@ void applyOption(const std::string& argument, RomImage& image, RunSettings& sett
 }
 
 std::optional<std::string> findInputName(std::span<const std::string> arguments) {
-    for (const auto& argument : arguments) {
-        if (!isOption(argument)) {
-            return argument;
-        }
+    const auto name = std::find_if_not(arguments.begin(), arguments.end(), isOption);
+    if (name == arguments.end()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return *name;
 }
 
 // Loads, patches and writes; true when the output was written (and padded) in full.

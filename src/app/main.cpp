@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
 #ifdef SIGXFSZ
     // Past a file-size limit a write should fail and be reported (and the partial
     // temporary file removed), not kill the program half-way.
-    std::signal(SIGXFSZ, SIG_IGN);
+    (void)std::signal(SIGXFSZ, SIG_IGN);
 #endif
     if (argc > 1) {
         const std::vector<std::string> arguments(argv + 1, argv + argc);

@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "image/empty_space.hpp"
 
 namespace tagwright {
 
-RomImage::RomImage() = default;
+RomImage::RomImage() noexcept = default;
 
 RomImage::RomImage(std::int32_t size, std::ostream& out) : size_(size) {
     if (size >= 0) {
@@ -70,12 +71,13 @@ namespace {
 
 // Writes `count` dots in large blocks: a 32 MiB image means 32 million dots.
 void writeDots(std::ostream& out, std::size_t count) {
-    static constexpr std::size_t kBlock = 64 * 1024;
+    static constexpr std::size_t kBlock = std::size_t{64} * 1024;
     const std::string dots(std::min(count, kBlock), '.');
-    while (count > 0) {
-        const std::size_t n = std::min(count, kBlock);
-        out.write(dots.data(), static_cast<std::streamsize>(n));
-        count -= n;
+    for (; count >= kBlock; count -= kBlock) {
+        out << dots;
+    }
+    if (count > 0) {
+        out << std::string_view(dots).substr(0, count);
     }
 }
 

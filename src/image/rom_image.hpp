@@ -42,7 +42,7 @@ class RomImage {
     static constexpr std::size_t kTagAreaSize = kSaveTagSize;
 
     // Both headers at their defaults, no buffer, size 0. Used only to measure files.
-    RomImage();
+    RomImage() noexcept;
     // Obtains a zeroed buffer of size + 12 bytes. If it cannot be obtained, says so on
     // `out` and the image has no buffer: it must not be loaded, searched, tagged or written.
     explicit RomImage(std::int32_t size, std::ostream& out = std::cout);

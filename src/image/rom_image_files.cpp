@@ -15,8 +15,9 @@ namespace tagwright {
 
 namespace {
 
+// For files opened only for reading: a failed close loses nothing.
 struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+    void operator()(std::FILE* file) const { (void)std::fclose(file); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
@@ -113,7 +114,7 @@ bool RomImage::padFile(const std::string& name, std::ostream& out) {
         end = std::ftell(file);
     }
     if (end < 0) {
-        std::fclose(file);
+        (void)std::fclose(file);  // nothing was written yet
         return fail();
     }
     const auto length = static_cast<std::uint64_t>(end);

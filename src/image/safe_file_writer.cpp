@@ -54,7 +54,7 @@ std::FILE* createTemporaryBeside(const fs::path& target, fs::path& temporary) {
     const std::string stem = target.filename().string().substr(0, kNameStemLimit);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         char suffix[16];
-        std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
+        (void)std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
         temporary = target.parent_path() / ("." + stem + ".tagwright-" + suffix + ".tmp");
         errno = 0;
         // "x": fail rather than reuse a file that already exists under that name.
@@ -92,7 +92,7 @@ WriteOutcome writeFileSafely(const std::string& name, Segments segments) {
         if (check == nullptr) {
             return WriteOutcome::NotCreated;
         }
-        std::fclose(check);
+        (void)std::fclose(check);  // opened only to test access; nothing was written
     }
 
     fs::path temporary;
