@@ -40,6 +40,22 @@ std::uint64_t expectedOutputLength(std::uint64_t inputSize, bool appended, bool 
     return padded ? std::bit_ceil(written) : written;
 }
 
+namespace {
+
+// The folder made by enterScratchFolder(), removed again when the fuzzer exits.
+fs::path& scratchFolder() {
+    static fs::path folder;
+    return folder;
+}
+
+void removeScratchFolder() {
+    std::error_code ignored;
+    fs::current_path(fs::temp_directory_path(), ignored);
+    fs::remove_all(scratchFolder(), ignored);
+}
+
+}  // namespace
+
 fs::path enterScratchFolder() {
     std::random_device random;
     for (;;) {
@@ -47,6 +63,8 @@ fs::path enterScratchFolder() {
             fs::temp_directory_path() / ("tagwright-fuzz-" + std::to_string(random()));
         if (fs::create_directory(folder)) {
             fs::current_path(folder);
+            scratchFolder() = folder;
+            std::atexit(removeScratchFolder);
             return folder;
         }
     }

@@ -18,7 +18,8 @@ void requireFinalizedHeader(const std::vector<std::uint8_t>& file, const std::st
 // The length a written file may have for an input of `inputSize` bytes.
 std::uint64_t expectedOutputLength(std::uint64_t inputSize, bool appended, bool padded);
 
-// A fresh folder for this fuzzing process, made the current folder.
+// A fresh folder for this fuzzing process, made the current folder; removed again
+// when the process exits normally (kept after a crash, for a look at its files).
 std::filesystem::path enterScratchFolder();
 // Removes everything in the current folder except the named files.
 void clearFolderExcept(const std::vector<std::string>& keep);
