@@ -4,8 +4,6 @@
 #include <bit>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <random>
 
 #include "image/cartridge_header.hpp"
@@ -77,17 +75,6 @@ void clearFolderExcept(const std::vector<std::string>& keep) {
             fs::remove_all(entry.path());
         }
     }
-}
-
-std::vector<std::uint8_t> readWholeFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeWholeFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string confined(std::string text, bool keepLeadingSlash) {

@@ -24,9 +24,6 @@ std::filesystem::path enterScratchFolder();
 // Removes everything in the current folder except the named files.
 void clearFolderExcept(const std::vector<std::string>& keep);
 
-std::vector<std::uint8_t> readWholeFile(const std::string& name);
-void writeWholeFile(const std::string& name, const std::vector<std::uint8_t>& bytes);
-
 // Makes fuzzed text safe to use as file names in the scratch folder: no NUL bytes
 // and no "/" (but a leading one when `keepLeadingSlash`, where it only marks an
 // option), so no name can leave the folder.

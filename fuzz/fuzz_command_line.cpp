@@ -8,10 +8,13 @@
 
 #include "app/command_line.hpp"
 #include "fuzz_checks.hpp"
+#include "support/temp_dir.hpp"
 
 namespace fs = std::filesystem;
 using namespace tagwright;
 using namespace tagwright::fuzz;
+using tagwright::testing::readFile;
+using tagwright::testing::writeFile;
 
 namespace {
 
@@ -70,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::vector<std::uint8_t> image = provider.ConsumeRemainingBytes<std::uint8_t>();
     clearFolderExcept({});
-    writeWholeFile(kInput, image);
+    writeFile(kInput, image);
 
     std::ostringstream out;
     const int status = commandLineMode(arguments, out);
@@ -84,13 +87,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(status == kExitFailure, "a folder as output must fail");
     } else {
         require(status == kExitSuccess, "a writable output must succeed: " + out.str());
-        const auto file = readWholeFile(e.outputName);
+        const auto file = readFile(e.outputName);
         requireFinalizedHeader(file, "output");
         require(file.size() == expectedOutputLength(image.size(), e.appended, e.padded),
                 "output length");
     }
     if (e.outputName != kInput || status != kExitSuccess) {
-        require(readWholeFile(kInput) == image, "input changed");
+        require(readFile(kInput) == image, "input changed");
     }
     for (const auto& entry : fs::directory_iterator(".")) {
         const std::string name = entry.path().filename().string();

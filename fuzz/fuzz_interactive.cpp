@@ -7,9 +7,12 @@
 
 #include "app/main_menu.hpp"
 #include "fuzz_checks.hpp"
+#include "support/temp_dir.hpp"
 
 namespace fs = std::filesystem;
 using namespace tagwright::fuzz;
+using tagwright::testing::readFile;
+using tagwright::testing::writeFile;
 
 namespace {
 
@@ -58,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         confined(std::string(reinterpret_cast<const char*>(data), size), false);
     clearFolderExcept({});
     for (const auto& [name, rom] : kRoms) {
-        writeWholeFile(name, rom);
+        writeFile(name, rom);
     }
 
     std::istringstream in(typed);
@@ -74,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& entry : fs::directory_iterator(".")) {
         const std::string name = entry.path().filename().string();
         require(entry.is_regular_file(), "only files are written: " + name);
-        const auto file = readWholeFile(name);
+        const auto file = readFile(name);
         const auto rom = kRoms.find(name);
         if (rom != kRoms.end() && file == rom->second) {
             continue;
