@@ -176,9 +176,35 @@ TEST_F(CommandLine, WithoutANameNothingHappens) {
         const auto result = run(arguments);
         EXPECT_EQ(result.exitStatus, 255);
         EXPECT_EQ(result.out, "Filename needed!\n");
+        EXPECT_EQ(result.err, "Usage: tagwright ROM [options]  (tagwright --help for more)\n");
     }
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.gba"});
     EXPECT_EQ(output("in.gba"), input);
+}
+
+TEST_F(CommandLine, LongOptionsWinWhereverTheyStand) {
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {"--help"}, {"in.gba", "-s6", "--help"}, {"--version", "--help", "in.gba"}}) {
+        const auto result = run(arguments);
+        EXPECT_EQ(result.exitStatus, 0);
+        EXPECT_EQ(result.out.rfind("Usage: tagwright ROM [options]\n", 0), 0u) << result.out;
+        EXPECT_NE(result.out.find("\n-s : Save patch the ROM.Used like this -s1 or -s2 based on the "
+                                  "\n6 different save types.\n"),
+                  std::string::npos);
+        EXPECT_NE(result.out.find("\n512kb SRAM   : 6\n"), std::string::npos);
+        EXPECT_NE(result.out.find("man tagwright"), std::string::npos);
+    }
+    const auto version = run({"-p", "in.gba", "--version", "-s6"});
+    EXPECT_EQ(version.exitStatus, 0);
+    EXPECT_EQ(version.out, "tagwright 0.8\n");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.gba"});
+
+    // Near misses keep their single-letter meaning.
+    const auto nearMiss = run({"in.gba", "-h", "/help", "--foo", "--HELP"});
+    EXPECT_EQ(nearMiss.exitStatus, 0);
+    EXPECT_EQ(nearMiss.out, "Invalid option: -h\nInvalid option: /help\nInvalid option: --foo\n"
+                            "Invalid option: --HELP\n" + kCredits);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.gba", "rompatched.gba"}));
 }
 
 TEST_F(CommandLine, OutputNamingTheInputReplacesIt) {

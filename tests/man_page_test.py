@@ -66,6 +66,9 @@ def main():
     for letter in "sertcmopv":
         if not re.search(rf"^\s+-{letter}", options, re.M):
             failures.append(f"option -{letter} is not described")
+    for long_option in ["--help", "--version"]:
+        if not re.search(rf"^\s+{long_option}", options, re.M):
+            failures.append(f"option {long_option} is not described")
     if "/p" not in options:
         failures.append("the / prefix is not described")
     for tag in ["EEPROM_V120", "EEPROM_V124", "FLASH1M_V103", "FLASH_V123",

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/credits_screen.hpp"
+#include "app/long_options.hpp"
 #include "app/probe_image.hpp"
 #include "app/save_tag_option.hpp"
 #include "app/version_number.hpp"
@@ -99,10 +100,15 @@ std::optional<bool> patch(const std::string& inputName, std::span<const std::str
 
 }  // namespace
 
-int commandLineMode(std::span<const std::string> arguments, std::ostream& out) {
+int commandLineMode(std::span<const std::string> arguments, std::ostream& out,
+                    std::ostream& err) {
+    if (const auto status = runLongOption(arguments, out)) {
+        return *status;
+    }
     const auto inputName = findInputName(arguments);
     if (!inputName) {
         out << "Filename needed!" << std::endl;
+        err << kShortUsage << std::endl;
         return kExitNoFileName;
     }
     const auto written = patch(*inputName, arguments, out);

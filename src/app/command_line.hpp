@@ -10,7 +10,8 @@
 //   -v      no effect
 //
 // "/" works as a prefix as well as "-". The first argument that is not an option
-// names the input; later ones are passed over.
+// names the input; later ones are passed over. The long options (long_options.hpp)
+// take precedence over all of this.
 #pragma once
 
 #include <iostream>
@@ -28,6 +29,8 @@ inline constexpr int kExitNoFileName = -1;
 inline constexpr const char* kDefaultOutputName = "rompatched.gba";
 
 // Runs one patching job. `arguments` are the arguments after the program's own path.
-int commandLineMode(std::span<const std::string> arguments, std::ostream& out = std::cout);
+// The program's messages go to `out`; `err` gets only diagnostics beyond them.
+int commandLineMode(std::span<const std::string> arguments, std::ostream& out = std::cout,
+                    std::ostream& err = std::cerr);
 
 }  // namespace tagwright

@@ -1,6 +1,7 @@
 #include "app/help_screen.hpp"
 
 #include <array>
+#include <span>
 
 #include "console/console_io.hpp"
 
@@ -52,7 +53,16 @@ constexpr std::array<const char*, 40> kHelpLines = {
     "END OF HELP.",
 };
 
+// From "-p : ..." to the last line of the save type reference.
+constexpr std::size_t kReferenceFirst = 8;
+constexpr std::size_t kReferenceCount = 18;
+static_assert(kReferenceFirst + kReferenceCount <= kHelpLines.size());
+
 }  // namespace
+
+std::span<const char* const> commandLineReference() {
+    return std::span(kHelpLines).subspan(kReferenceFirst, kReferenceCount);
+}
 
 void helpScreen(std::ostream& out) {
     for (const char* line : kHelpLines) {

@@ -4,6 +4,7 @@
 #include "app/help_screen.hpp"
 #include "app/other_utils_menu.hpp"
 #include "app/patch_screens.hpp"
+#include "app/program_version.hpp"
 #include "console/banner_box.hpp"
 #include "console/text_menu.hpp"
 
@@ -12,7 +13,7 @@ namespace tagwright {
 void introBanner(std::ostream& out) {
     BannerBox banner;
     banner.setTitle("Varno Save Fix Patching Utility By Corvellanix");
-    banner.setVersion("0.8");
+    banner.setVersion(kProgramVersion);
     banner.setDescription("The program will patch your GBA ROM to the save type of your choice.");
     banner.print(out);
 }

@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <stdexcept>
 
 namespace tagwright::testing {
@@ -76,10 +78,42 @@ bool exchange(int toChild, const std::string& input, int fromOut, int fromErr, R
     return true;
 }
 
+// A copy of a program in a fresh folder that every user can enter, for running it
+// as another user wherever the original lives (a checkout under a 0700 home, say).
+// The folder goes with the object.
+class ReachableCopy {
+  public:
+    explicit ReachableCopy(const std::string& program) {
+        char folder[] = "/tmp/tagwright-exe-XXXXXX";
+        check(mkdtemp(folder) != nullptr, "mkdtemp");
+        folder_ = folder;
+        path_ = folder_ + "/" + program.substr(program.find_last_of('/') + 1);
+        const bool copied = std::filesystem::copy_file(program, path_);
+        check(copied && chmod(folder, 0755) == 0 && chmod(path_.c_str(), 0755) == 0,
+              "copy of the program");
+    }
+    ~ReachableCopy() {
+        std::error_code error;
+        std::filesystem::remove_all(folder_, error);
+    }
+    ReachableCopy(const ReachableCopy&) = delete;
+    ReachableCopy& operator=(const ReachableCopy&) = delete;
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string folder_;
+    std::string path_;
+};
+
 }  // namespace
 
-RunResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
+RunResult runProgram(const std::string& original, const std::vector<std::string>& arguments,
                      const RunOptions& options) {
+    std::optional<ReachableCopy> copy;
+    if (options.runAsUser) {
+        copy.emplace(original);
+    }
+    const std::string& program = copy ? copy->path() : original;
     int in[2], out[2], err[2];
     check(pipe2(in, O_CLOEXEC) == 0 && pipe2(out, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0,
           "pipe");

@@ -16,6 +16,8 @@ TempDir::TempDir() {
         const fs::path candidate =
             fs::temp_directory_path() / ("tagwright-test-" + std::to_string(random()));
         if (fs::create_directory(candidate)) {
+            // Open to every user whatever the umask: some tests run the program as another.
+            fs::permissions(candidate, fs::perms(0755));
             path_ = candidate;
             return;
         }

@@ -1,0 +1,25 @@
+// The GNU-style long options, the one extension of the single-letter grammar. An
+// argument that is exactly one of them, wherever it stands, decides the whole run:
+// nothing is loaded or written and no credits are shown.
+//
+//   --help      usage, the option and save-type reference of the help page, exit 0
+//   --version   "tagwright 0.8", exit 0
+//
+// --help wins over --version. Every other argument, "-h", "/help" and "--foo"
+// included, keeps its single-letter meaning.
+#pragma once
+
+#include <iostream>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace tagwright {
+
+// The line that goes to standard error when no argument named a file.
+inline constexpr const char* kShortUsage = "Usage: tagwright ROM [options]  (tagwright --help for more)";
+
+// Runs the long option found among `arguments`, if any, and returns its exit status.
+std::optional<int> runLongOption(std::span<const std::string> arguments, std::ostream& out);
+
+}  // namespace tagwright
