@@ -12,6 +12,20 @@
 namespace tagwright {
 namespace {
 
+TEST(ConsoleIo, OverlongWordsAreCutAndTheirRestDropped) {
+    std::istringstream in(std::string(kMaxWordLength, 'a') + "bbbb next\n" +
+                          std::string(kMaxWordLength + 1, 'c'));
+    std::ostringstream out;
+    std::string word;
+    ASSERT_TRUE(readWord(word, in, out));
+    EXPECT_EQ(word, std::string(kMaxWordLength, 'a'));
+    ASSERT_TRUE(readWord(word, in, out));
+    EXPECT_EQ(word, "next");
+    ASSERT_TRUE(readWord(word, in, out));  // a word that ends the input
+    EXPECT_EQ(word, std::string(kMaxWordLength, 'c'));
+    EXPECT_TRUE(endOfInput(in));
+}
+
 TEST(ConsoleIo, ReadsWordsAndNumbersFromOneTokenStream) {
     std::istringstream in("  first second\n+12 -7x word 5\n9");
     std::ostringstream out;

@@ -64,7 +64,7 @@ TEST_F(HostileEnvironment, UnreadableInputIsReported) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.gba"});
 }
 
-TEST_F(HostileEnvironment, FifoIsWrittenDirectlyAndCannotBePadded) {
+TEST_F(HostileEnvironment, FifoIsWrittenDirectlyPaddingIncluded) {
     const std::string fifo = dir.file("pipe.gba");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const bool pad : {false, true}) {
@@ -84,13 +84,103 @@ TEST_F(HostileEnvironment, FifoIsWrittenDirectlyAndCannotBePadded) {
             close(unblock);
         }
         reader.join();
-        EXPECT_EQ(received.size(), 1012u);
-        EXPECT_EQ(std::string(received.begin() + 1000, received.end()), "SRAM_V113   ");
-        EXPECT_EQ(result.exitStatus, pad ? 1 : 0);
-        EXPECT_EQ(result.out, (pad ? "Problem padding file\n" : "") + kCredits);
+        ASSERT_EQ(received.size(), pad ? 1024u : 1012u);
+        EXPECT_EQ(std::string(received.begin() + 1000, received.begin() + 1012), "SRAM_V113   ");
+        EXPECT_EQ(result.exitStatus, 0);
+        EXPECT_EQ(result.out, kCredits);
     }
     EXPECT_TRUE(fs::is_fifo(fifo));
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.gba", "pipe.gba"}));
+}
+
+TEST_F(HostileEnvironment, InputsThatAreNotRegularFilesAreRefusedAtOnce) {
+    ASSERT_EQ(mkfifo(dir.file("fifo.gba").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", dir.file("zero.gba"));
+    RunOptions quick;
+    quick.timeoutSeconds = 10;
+    for (const std::string name : {"fifo.gba", "zero.gba", "../../dev/null"}) {
+        const auto result = run({name, "-s6"}, quick);
+        EXPECT_EQ(result.exitStatus, 1) << name;
+        EXPECT_EQ(result.out, "There was a problem opening the file you specified!\n") << name;
+    }
+    // The menus ask again, as for a name that does not open.
+    quick.input = "1 fifo.gba in.gba 7 6\n";
+    const auto session = run({}, quick);
+    EXPECT_EQ(session.exitStatus, 0);
+    EXPECT_NE(session.out.find("Filename: \nThere was a problem opening the file you specified!\n"
+                               "Please check your spelling and try again!\n"),
+              std::string::npos);
+    EXPECT_NE(session.out.find("#Save Patching Menu"), std::string::npos);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"fifo.gba", "in.gba", "zero.gba"}));
+}
+
+TEST_F(HostileEnvironment, DescriptorNamesWriteToTheOpenDescriptor) {
+    // Into a pipe: the bytes, then the credits, on the one standard output.
+    const auto piped = run({"in.gba", "-s6", "-p", "-o/dev/stdout"});
+    EXPECT_EQ(piped.exitStatus, 0);
+    ASSERT_EQ(piped.out.size(), 1024 + kCredits.size());
+    EXPECT_EQ(piped.out.substr(1000, 12), "SRAM_V113   ");
+    EXPECT_EQ(piped.out.substr(1024), kCredits);
+
+    // Into a file standard output appends to: what it held stays, the inode too.
+    writeFile(dir.file("log.bin"), {'L', 'O', 'G', '\n'});
+    struct stat before {};
+    ASSERT_EQ(stat(dir.file("log.bin").c_str(), &before), 0);
+    RunOptions appending;
+    appending.stdoutAppendsTo = dir.file("log.bin");
+    for (const std::string name : {"-o/dev/stdout", "-o/proc/self/fd/1", "-o/dev/fd/1"}) {
+        EXPECT_EQ(run({"in.gba", "-s6", name}, appending).exitStatus, 0) << name;
+    }
+    const Bytes log = readFile(dir.file("log.bin"));
+    ASSERT_EQ(log.size(), 4 + 3 * (1012 + kCredits.size()));
+    EXPECT_EQ(std::string(log.begin(), log.begin() + 4), "LOG\n");
+    struct stat after {};
+    ASSERT_EQ(stat(dir.file("log.bin").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.gba", "log.bin"}));
+
+    // A number with nothing open behind it.
+    const auto closed = run({"in.gba", "-o/dev/fd/9"});
+    EXPECT_EQ(closed.exitStatus, 1);
+    EXPECT_EQ(closed.out, "Problem creating file to write\n" + kCredits);
+}
+
+TEST_F(HostileEnvironment, LinkLoopsAndOverlongChainsAreNotReplaced) {
+    fs::create_symlink("b", dir.file("a"));
+    fs::create_symlink("a", dir.file("b"));
+    for (int i = 0; i < 41; ++i) {
+        fs::create_symlink("chain" + std::to_string(i + 1), dir.file("chain" + std::to_string(i)));
+    }
+    writeFile(dir.file("chain41"), patternBytes(10));
+    for (const std::string target : {"-oa", "-ochain0"}) {
+        const auto result = run({"in.gba", "-s6", target});
+        EXPECT_EQ(result.exitStatus, 1) << target;
+        EXPECT_EQ(result.out, "Problem creating file to write\n" + kCredits) << target;
+    }
+    EXPECT_EQ(fs::read_symlink(dir.file("a")), "b");
+    EXPECT_EQ(fs::read_symlink(dir.file("b")), "a");
+    EXPECT_EQ(readFile(dir.file("chain41")), patternBytes(10));
+    // Within the limit the chain is followed to its end.
+    ASSERT_EQ(run({"in.gba", "-ochain1"}).exitStatus, 0);
+    EXPECT_EQ(readFile(dir.file("chain41")).size(), 1000u);
+    EXPECT_TRUE(fs::is_symlink(dir.file("chain40")));
+}
+
+TEST_F(HostileEnvironment, ReplacedFilesKeepOwnerGroupAndMode) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root may give a file to another user";
+    }
+    const std::string name = dir.file("theirs.gba");
+    writeFile(name, patternBytes(10));
+    ASSERT_EQ(chown(name.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(name.c_str(), 0640), 0);
+    ASSERT_EQ(run({"in.gba", "-s6", "-p", "-otheirs.gba"}).exitStatus, 0);
+    struct stat st {};
+    ASSERT_EQ(stat(name.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_size, 1024);
 }
 
 TEST_F(HostileEnvironment, TinyAndExactSizedInputs) {

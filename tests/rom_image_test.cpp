@@ -191,6 +191,42 @@ TEST_F(RomImageFiles, AFileThatShrankIsAReadError) {
     EXPECT_EQ(out.str(), "There was a problem reading the file you specified!\n");
 }
 
+TEST_F(RomImageFiles, TheFileReadMustBeTheFileMeasured) {
+    writeFile(dir.file("a.gba"), patternBytes(1000, 1));
+    writeFile(dir.file("b.gba"), patternBytes(1000, 2));
+    RomImage probe;
+    ASSERT_TRUE(probe.probeSize(dir.file("a.gba"), out));
+    RomImage image(1000, out);
+    EXPECT_TRUE(image.load(dir.file("a.gba"), out, probe.probedFile()));
+    // Same size, another file: as if b.gba had been swapped in after the measurement.
+    EXPECT_FALSE(image.load(dir.file("b.gba"), out, probe.probedFile()));
+    EXPECT_EQ(out.str(), "There was a problem reading the file you specified!\n");
+}
+
+TEST_F(RomImageFiles, NamesWithANulByteNeverReachTheDisk) {
+    writeFile(dir.file("in.gba"), patternBytes(300));
+    const std::string nul = dir.file("in.gba") + std::string(1, '\0') + "x";
+    EXPECT_FALSE(RomImage::canOpen(nul));
+    auto image = loadFile(dir.file("in.gba"));
+    ASSERT_TRUE(image);
+    EXPECT_FALSE(image->write(nul, false, out));
+    EXPECT_EQ(out.str(), "Problem creating file to write\n");
+    EXPECT_EQ(readFile(dir.file("in.gba")), patternBytes(300));
+}
+
+TEST_F(RomImageFiles, PaddedWritesAreOneStep) {
+    writeFile(dir.file("in.gba"), patternBytes(1000));
+    auto image = loadFile(dir.file("in.gba"));
+    ASSERT_TRUE(image);
+    ASSERT_TRUE(image->write(dir.file("out.gba"), false, out, Padding::ToPowerOfTwo));
+    const Bytes written = readFile(dir.file("out.gba"));
+    ASSERT_EQ(written.size(), 1024u);
+    EXPECT_EQ(Bytes(written.begin(), written.begin() + 1012),
+              concatenated(image->outputSegments(false)));
+    EXPECT_EQ(Bytes(written.begin() + 1012, written.end()), Bytes(12, 0xFF));
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.gba", "out.gba"}));
+}
+
 TEST_F(RomImageFiles, WritingTwiceKeepsOnlyTheSecondFile) {
     writeFile(dir.file("in.gba"), patternBytes(1000));
     auto image = loadFile(dir.file("in.gba"));

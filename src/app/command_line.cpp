@@ -1,6 +1,7 @@
 #include "app/command_line.hpp"
 
 #include <algorithm>
+#include <new>
 #include <optional>
 
 #include "app/credits_screen.hpp"
@@ -82,7 +83,7 @@ std::optional<bool> patch(const std::string& inputName, std::span<const std::str
         return std::nullopt;
     }
     RomImage image(*size, out);
-    if (!image.hasBuffer() || !image.load(inputName, out)) {
+    if (!image.hasBuffer() || !image.load(inputName, out, probeImage.probedFile())) {
         return std::nullopt;
     }
     RunSettings settings;
@@ -92,16 +93,14 @@ std::optional<bool> patch(const std::string& inputName, std::span<const std::str
         }
     }
     image.finalizeHeader();
-    if (!image.write(settings.outputName, settings.mode == WriteMode::InPlace, out)) {
-        return false;
-    }
-    return !settings.pad || RomImage::padFile(settings.outputName, out);
+    // Padding is part of the one write: the output never shows up unpadded.
+    return image.write(settings.outputName, settings.mode == WriteMode::InPlace, out,
+                       settings.pad ? Padding::ToPowerOfTwo : Padding::None);
 }
 
 }  // namespace
 
-int commandLineMode(std::span<const std::string> arguments, std::ostream& out,
-                    std::ostream& err) {
+int commandLineMode(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
     if (const auto status = runLongOption(arguments, out)) {
         return *status;
     }
@@ -111,7 +110,13 @@ int commandLineMode(std::span<const std::string> arguments, std::ostream& out,
         err << kShortUsage << std::endl;
         return kExitNoFileName;
     }
-    const auto written = patch(*inputName, arguments, out);
+    std::optional<bool> written;
+    try {
+        written = patch(*inputName, arguments, out);
+    } catch (const std::bad_alloc&) {
+        err << kOutOfMemory << std::endl;
+        return kExitFailure;
+    }
     if (!written) {
         return kExitFailure;
     }

@@ -28,6 +28,9 @@ inline constexpr int kExitNoFileName = -1;
 
 inline constexpr const char* kDefaultOutputName = "rompatched.gba";
 
+// On standard error when memory ran out anywhere outside the image buffer.
+inline constexpr const char* kOutOfMemory = "tagwright: out of memory";
+
 // Runs one patching job. `arguments` are the arguments after the program's own path.
 // The program's messages go to `out`; `err` gets only diagnostics beyond them.
 int commandLineMode(std::span<const std::string> arguments, std::ostream& out = std::cout,

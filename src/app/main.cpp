@@ -1,5 +1,6 @@
 #include <csignal>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -12,10 +13,16 @@ int main(int argc, char** argv) {
     // temporary file removed), not kill the program half-way.
     (void)std::signal(SIGXFSZ, SIG_IGN);
 #endif
-    if (argc > 1) {
-        const std::vector<std::string> arguments(argv + 1, argv + argc);
-        return tagwright::commandLineMode(arguments);
+    try {
+        if (argc > 1) {
+            const std::vector<std::string> arguments(argv + 1, argv + argc);
+            return tagwright::commandLineMode(arguments);
+        }
+        tagwright::mainMenu(std::cin, std::cout);
+    } catch (const std::bad_alloc&) {
+        // Only the copy of the arguments can get here; the modes catch their own.
+        std::cerr << tagwright::kOutOfMemory << std::endl;
+        return tagwright::kExitFailure;
     }
-    tagwright::mainMenu(std::cin, std::cout);
     return 0;
 }

@@ -1,5 +1,8 @@
 #include "app/main_menu.hpp"
 
+#include <new>
+
+#include "app/command_line.hpp"
 #include "app/credits_screen.hpp"
 #include "app/help_screen.hpp"
 #include "app/other_utils_menu.hpp"
@@ -18,8 +21,36 @@ void introBanner(std::ostream& out) {
     banner.print(out);
 }
 
-void mainMenu(std::istream& in, std::ostream& out) {
-    enum Item : std::int32_t { Patch = 1, EmptySpacePatch, Help, About, OtherUtils, Quit };
+namespace {
+
+enum Item : std::int32_t { Patch = 1, EmptySpacePatch, Help, About, OtherUtils, Quit };
+
+void runScreen(std::int32_t choice, std::istream& in, std::ostream& out) {
+    switch (choice) {
+        case Patch:
+            savePatchMenu(in, out);
+            break;
+        case EmptySpacePatch:
+            emptySpacePatchMenu(in, out);
+            break;
+        case Help:
+            helpScreen(out);
+            break;
+        case About:
+            introBanner(out);
+            creditsScreen(out);
+            break;
+        case OtherUtils:
+            otherUtilsMenu(in, out);
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace
+
+void mainMenu(std::istream& in, std::ostream& out, std::ostream& err) {
     introBanner(out);
     TextMenu menu(5);
     menu.setTitle("Tagwright - Main Menu");
@@ -32,25 +63,11 @@ void mainMenu(std::istream& in, std::ostream& out) {
 
     // The end of the input ends the program as "Quit Application." does.
     while (menu.run(in, out) != Quit && !menu.sessionEnded()) {
-        switch (menu.lastChoice) {
-            case Patch:
-                savePatchMenu(in, out);
-                break;
-            case EmptySpacePatch:
-                emptySpacePatchMenu(in, out);
-                break;
-            case Help:
-                helpScreen(out);
-                break;
-            case About:
-                introBanner(out);
-                creditsScreen(out);
-                break;
-            case OtherUtils:
-                otherUtilsMenu(in, out);
-                break;
-            default:
-                break;
+        try {
+            runScreen(menu.lastChoice, in, out);
+        } catch (const std::bad_alloc&) {
+            // The screen's image and texts are gone with it; the menu carries on.
+            err << kOutOfMemory << std::endl;
         }
     }
     creditsScreen(out);

@@ -6,7 +6,9 @@
 
 namespace tagwright {
 
-void mainMenu(std::istream& in = std::cin, std::ostream& out = std::cout);
+// Diagnostics beyond the screens (memory ran out) go to `err`.
+void mainMenu(std::istream& in = std::cin, std::ostream& out = std::cout,
+              std::ostream& err = std::cerr);
 
 // The framed title banner shown at start and by "About.".
 void introBanner(std::ostream& out = std::cout);

@@ -80,9 +80,8 @@ void otherUtilsMenu(std::istream& in, std::ostream& out) {
                 if (!readWord(name, in, out)) {
                     return;  // never write under the name still held from before
                 }
-                if (image->write(name, /*omitTagArea=*/true, out) && pad) {
-                    RomImage::padFile(name, out);
-                }
+                image->write(name, /*omitTagArea=*/true, out,
+                             pad ? Padding::ToPowerOfTwo : Padding::None);
                 break;
             default:
                 break;

@@ -16,7 +16,7 @@ std::unique_ptr<RomImage> loadRomForScreen(std::string& name, std::istream& in, 
         return nullptr;
     }
     auto image = std::make_unique<RomImage>(*size, out);
-    if (!image->hasBuffer() || !image->load(name, out)) {
+    if (!image->hasBuffer() || !image->load(name, out, probeImage.probedFile())) {
         return nullptr;
     }
     return image;

@@ -1,6 +1,7 @@
 #include "console/console_io.hpp"
 
 #include <limits>
+#include <locale>
 
 namespace tagwright {
 
@@ -10,8 +11,31 @@ void writeLine(std::ostream& out, std::string_view text) {
 
 bool readWord(std::string& target, std::istream& in, std::ostream& out) {
     out.flush();
+    // As `in >> word`, but only the first kMaxWordLength bytes are kept.
+    const std::istream::sentry skipWhitespace(in);
+    if (!skipWhitespace) {
+        return false;
+    }
     std::string word;
-    if (!(in >> word)) {
+    std::streambuf& source = *in.rdbuf();
+    const auto& ctype = std::use_facet<std::ctype<char>>(in.getloc());
+    for (;;) {
+        const auto next = source.sgetc();
+        if (std::char_traits<char>::eq_int_type(next, std::char_traits<char>::eof())) {
+            in.setstate(std::ios::eofbit);
+            break;
+        }
+        const char c = std::char_traits<char>::to_char_type(next);
+        if (ctype.is(std::ctype_base::space, c)) {
+            break;
+        }
+        if (word.size() < kMaxWordLength) {
+            word.push_back(c);
+        }
+        source.sbumpc();
+    }
+    if (word.empty()) {
+        in.setstate(std::ios::failbit);
         return false;
     }
     target = std::move(word);

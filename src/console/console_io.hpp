@@ -9,6 +9,7 @@
 // every read flushes the output first, so a prompt is visible before the wait.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <iostream>
 #include <string>
@@ -19,8 +20,12 @@ namespace tagwright {
 // Writes the text and a line end (an empty text gives an empty line).
 void writeLine(std::ostream& out, std::string_view text = {});
 
-// Reads one whitespace-delimited word into target. On end of input the target is
-// left as it was and the result is false.
+// Longest word kept: the rest of a longer word is read and dropped, so no input can
+// make a prompt hold more than this.
+inline constexpr std::size_t kMaxWordLength = 4096;
+
+// Reads one whitespace-delimited word into target, its first kMaxWordLength bytes.
+// On end of input the target is left as it was and the result is false.
 bool readWord(std::string& target, std::istream& in = std::cin, std::ostream& out = std::cout);
 
 // Reads one optionally signed decimal integer that fits 32 bits into target. On

@@ -37,6 +37,14 @@
 
 namespace tagwright {
 
+// Which file was measured, where the platform tells (zero where it does not).
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t number = 0;
+};
+
+enum class Padding { None, ToPowerOfTwo };
+
 class RomImage {
   public:
     static constexpr std::size_t kTagAreaSize = kSaveTagSize;
@@ -58,21 +66,29 @@ class RomImage {
     // The image followed by the tag area; empty when there is no buffer.
     std::span<const std::uint8_t> buffer() const;
 
-    // --- file operations (the only code of the engine that touches the disk) ---
+    // --- file operations (on top of the file layer, file_layer.hpp) ---
 
-    // Whether the named file opens for reading; a folder does not count.
+    // Whether the named file is a regular file that opens for reading.
     static bool canOpen(const std::string& name);
-    // Measures the named file and records its length as this image's size. Reports a
-    // file that cannot be opened or measured, and one of 2 GiB or more, on `out`.
+    // Measures the named file and records its length as this image's size, and which
+    // file it was (probedFile()). Reports a file that cannot be opened or measured
+    // (or is not a regular file), and one of 2 GiB or more, on `out`.
     std::optional<std::int32_t> probeSize(const std::string& name, std::ostream& out = std::cout);
+    // The file the last successful probeSize() measured.
+    const std::optional<FileIdentity>& probedFile() const { return probed_; }
     // Reads the whole file (size bytes) into the buffer and its first 192 bytes over
-    // the working header. Reports a file that cannot be opened or yields fewer bytes.
-    bool load(const std::string& name, std::ostream& out = std::cout);
-    // Writes the output file (see the layout above). The file is replaced only after a
-    // complete, flushed write, so a failure never destroys what was there before.
-    bool write(const std::string& name, bool omitTagArea, std::ostream& out = std::cout) const;
-    // Extends the named file with 0xFF bytes to the next power of two. On failure the
-    // file is cut back to the length it had.
+    // the working header. Reports a file that cannot be opened, and one that is not
+    // the file measured: another size, or another file than `measured`.
+    bool load(const std::string& name, std::ostream& out = std::cout,
+              const std::optional<FileIdentity>& measured = std::nullopt);
+    // Writes the output file (see the layout above), padded to the next power of two
+    // when asked, in one step: the name shows the old file until the new one is
+    // complete and synced, and a failure leaves it as it was. A failure to write the
+    // padding is "Problem padding file".
+    bool write(const std::string& name, bool omitTagArea, std::ostream& out = std::cout,
+               Padding padding = Padding::None) const;
+    // Pads the named, existing file with 0xFF bytes to the next power of two, by the
+    // same one-step replacement. On failure the file is as it was.
     static bool padFile(const std::string& name, std::ostream& out = std::cout);
 
     // --- in-memory operations ---
@@ -112,6 +128,7 @@ class RomImage {
     std::unique_ptr<std::uint8_t[], FreeDeleter> data_;
     std::int32_t size_ = 0;
     std::int32_t emptySpaceOffset_ = -1;
+    std::optional<FileIdentity> probed_;
     CartridgeHeader header_;
     CartridgeHeader defaultHeader_;
 };

@@ -132,7 +132,15 @@ RunResult runProgram(const std::string& original, const std::vector<std::string>
     check(pid >= 0, "fork");
     if (pid == 0) {
         options.closeStdin ? close(0) : dup2(in[0], 0);
-        options.closeStdout ? close(1) : dup2(out[1], 1);
+        if (!options.stdoutAppendsTo.empty()) {
+            const int file =
+                open(options.stdoutAppendsTo.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
+            if (file < 0 || dup2(file, 1) < 0) {
+                _exit(124);
+            }
+        } else {
+            options.closeStdout ? close(1) : dup2(out[1], 1);
+        }
         dup2(err[1], 2);
         if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) {
             _exit(126);

@@ -14,6 +14,7 @@ struct RunOptions {
     bool closeStdin = false;                     // start with standard input closed
     bool closeStdout = false;                    // start with standard output closed
     bool breakStdout = false;                    // standard output a pipe nobody reads
+    std::string stdoutAppendsTo;                 // standard output this file, opened to append
     bool ignoreSigpipe = false;                  // start with SIGPIPE ignored
     std::optional<unsigned> runAsUser;           // drop to this uid (when root)
     int timeoutSeconds = 60;                     // then the child is killed

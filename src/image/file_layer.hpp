@@ -1,0 +1,89 @@
+// The one place where the engine touches the disk.
+//
+// Reading. Only a regular file is read: a folder, FIFO, socket or device is "cannot
+// open", found without blocking (a FIFO is opened non-blocking and refused). A file
+// is measured once and read once; the read checks through its own descriptor that
+// it has the file measured (same size, and the same file where the platform tells).
+//
+// Writing: replaceFile() makes the named file hold exactly the given content.
+//
+//   name                    how it is written
+//   ----------------------  ------------------------------------------------------
+//   /dev/stdout, stderr,    the descriptor that is already open, without reopening:
+//   /dev/fd/N,              what it appends to is appended to, a pipe is filled
+//   /proc/self/fd/N
+//   a device or FIFO        opened and written directly
+//   a regular file, or a    a new file in the same folder, complete (fill included),
+//   name not yet taken      synced, then renamed over the name in one atomic step,
+//                           and the folder synced; on any failure the target is as
+//                           it was and the new file is gone
+//   a symbolic link         followed, at most kMaxLinks deep; the link stays a link.
+//                           A loop or a longer chain is "not created"
+//
+// The new file is private from its first moment: unnamed where the system offers it
+// (Linux O_TMPFILE, linked in under a ".NAME.tagwright-XXXXXXXX.tmp" name just before
+// the rename), otherwise created under that name exclusively, not following links,
+// with mode 0600. Owner, group and permission bits are then set through the open
+// descriptor, never by name: a replaced file keeps its owner and group where the
+// program may set them, and its permission bits (without the group bits when the
+// group could not be kept); a new file gets 0666 less the umask. Other hard links to
+// a replaced file keep the old content, as with every atomic replacement.
+//
+// SIGINT, SIGTERM, SIGHUP and SIGPIPE are held back while the new file exists; one
+// that arrives abandons the write, removes the new file and then ends the program
+// as that signal does.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace tagwright::files {
+
+inline constexpr int kMaxLinks = 40;
+
+// What tells one file from another: device and file number where the platform has
+// them (zero where it does not), and the length in bytes.
+struct FileFacts {
+    std::uint64_t device = 0;
+    std::uint64_t number = 0;
+    std::uint64_t size = 0;
+    bool sameFileAs(const FileFacts& other) const {
+        return device == other.device && number == other.number;
+    }
+};
+
+// Opens, measures and closes the named regular file. Nothing for a name that does
+// not open, is not a regular file or holds a NUL byte.
+std::optional<FileFacts> measure(const std::string& name);
+
+enum class ReadOutcome {
+    Read,        // `into` holds the file's first into.size() bytes
+    CannotOpen,  // as for measure()
+    Changed,     // not the file measured (other file, other size), or a short read
+};
+
+// Reads the named file, which must still be the file `measured` describes, into `into`.
+// `measured` with device and number zero checks the size only.
+ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
+                      std::span<std::uint8_t> into);
+
+// The whole content of a file: the segments one after another, then `fillCount`
+// copies of `fillByte`.
+struct Content {
+    std::span<const std::span<const std::uint8_t>> segments;
+    std::uint64_t fillCount = 0;
+    std::uint8_t fillByte = 0;
+};
+
+enum class WriteOutcome {
+    Written,      // all of the content is in the file, synced where it is a file
+    NotCreated,   // the file could not be created or opened; nothing changed
+    WriteFailed,  // writing, syncing or renaming failed; the target is as it was
+    FillFailed,   // the segments went out but the fill did not; the target is as it was
+};
+
+WriteOutcome replaceFile(const std::string& name, const Content& content);
+
+}  // namespace tagwright::files
