@@ -27,8 +27,11 @@ LINE = re.compile(r"^(?:\d+\s+)?(\w+)\((.*)\)\s+=\s+(-?\d+)")
 
 def trace(tagwright, folder, arguments):
     log = os.path.join(folder, "..", "trace.log")
+    # LeakSanitizer cannot run under ptrace; the sanitizer build is traced without it.
+    env = dict(os.environ)
+    env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
     subprocess.run(["strace", "-qq", "-f", "-e", "trace=" + CALLS, "-o", log, tagwright]
-                   + arguments, cwd=folder, check=True, stdout=subprocess.DEVNULL)
+                   + arguments, cwd=folder, check=True, stdout=subprocess.DEVNULL, env=env)
     calls = []
     with open(log) as f:
         for line in f:

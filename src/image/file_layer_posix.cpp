@@ -90,7 +90,7 @@ bool writeAll(int fd, const std::uint8_t* bytes, std::size_t count) {
 
 // 64 KiB of one byte value, for the fill: kept on the stack, so padding needs no
 // memory from the heap.
-constexpr std::size_t kFillBlock = 64 * 1024;
+constexpr std::size_t kFillBlock = std::size_t{64} * 1024;
 
 // Signals whose default action ends the program and which must not strand a
 // half-written file. They are blocked while a new file exists and looked at between
@@ -246,9 +246,10 @@ Target resolve(const std::string& name) {
             return target;  // changed under us, or unreadable
         }
         link.resize(static_cast<std::size_t>(n));
-        path = (link.front() == '/' || path.find('/') == std::string::npos)
-                   ? link
-                   : folderOf(path) + "/" + link;
+        if (link.front() != '/' && path.find('/') != std::string::npos) {
+            link.insert(0, folderOf(path) + "/");
+        }
+        path = std::move(link);
     }
     return target;  // a loop, or a chain longer than the system follows
 }
@@ -328,11 +329,11 @@ class NewFile {
 
     // Renames the file over the target, after checking that its name is still ours.
     bool commit() {
-        struct stat mine {
-        }, named{};
+        struct stat mine {};
+        struct stat underName {};
         if (::fstat(fd_.get(), &mine) != 0 ||
-            ::fstatat(folder_, name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
-            mine.st_dev != named.st_dev || mine.st_ino != named.st_ino) {
+            ::fstatat(folder_, name_.c_str(), &underName, AT_SYMLINK_NOFOLLOW) != 0 ||
+            mine.st_dev != underName.st_dev || mine.st_ino != underName.st_ino) {
             name_.clear();  // whatever is under that name now is not ours to remove
             return false;
         }
