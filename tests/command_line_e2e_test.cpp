@@ -217,6 +217,26 @@ TEST_F(CommandLine, OutputNamingTheInputReplacesIt) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.gba"});
 }
 
+TEST_F(CommandLine, AppendedTagsStartAtAMultipleOfFour) {
+    // Image size -> where the tag goes: sizes that are multiples of 4 are unchanged.
+    for (const auto& [size, tagAt] : {std::pair{1000u, 1000u}, std::pair{1001u, 1004u},
+                                      std::pair{1002u, 1004u}, std::pair{1003u, 1004u}}) {
+        const Bytes rom = patternBytes(size);
+        writeFile(dir.file("odd.gba"), rom);
+        ASSERT_EQ(run({"odd.gba", "-s3", "-oout.gba"}).exitStatus, 0);
+        const Bytes out = output("out.gba");
+        ASSERT_EQ(out.size(), tagAt + 12) << size;
+        EXPECT_EQ(Bytes(out.begin() + 192, out.begin() + size),
+                  Bytes(rom.begin() + 192, rom.end()));
+        EXPECT_EQ(Bytes(out.begin() + size, out.begin() + tagAt), Bytes(tagAt - size, 0)) << size;
+        EXPECT_EQ(std::string(out.begin() + tagAt, out.end()), "FLASH1M_V103") << size;
+    }
+    ASSERT_EQ(run({"odd.gba", "-s6", "-p", "-opadded.gba"}).exitStatus, 0);
+    const Bytes padded = output("padded.gba");
+    ASSERT_EQ(padded.size(), 1024u);
+    EXPECT_EQ(std::string(padded.begin() + 1004, padded.begin() + 1016), "SRAM_V113   ");
+}
+
 TEST_F(CommandLine, PaddingWorksOnTheFileAsWritten) {
     Bytes big = patternBytes(4 << 20);
     std::fill(big.begin() + 4096, big.begin() + 4200, 0);

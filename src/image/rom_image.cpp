@@ -11,12 +11,15 @@ namespace tagwright {
 
 RomImage::RomImage() noexcept = default;
 
+std::size_t RomImage::tagAreaOffset(std::int32_t size) {
+    return (static_cast<std::size_t>(size) + kTagAlignment - 1) / kTagAlignment * kTagAlignment;
+}
+
 RomImage::RomImage(std::int32_t size, std::ostream& out) : size_(size) {
     if (size >= 0) {
-        // calloc gives the zeroed tag area the appended mode relies on, and for large
-        // images fresh zero pages from the system at no extra cost.
-        data_.reset(static_cast<std::uint8_t*>(
-            std::calloc(static_cast<std::size_t>(size) + kTagAreaSize, 1)));
+        // calloc gives the zero gap and tag area the appended mode relies on, and for
+        // large images fresh zero pages from the system at no extra cost.
+        data_.reset(static_cast<std::uint8_t*>(std::calloc(tagAreaOffset(size) + kTagAreaSize, 1)));
     }
     if (!data_) {
         out << "There was a problem allocating memory to load the ROM" << std::endl;
@@ -27,14 +30,14 @@ std::span<const std::uint8_t> RomImage::buffer() const {
     if (!data_) {
         return {};
     }
-    return {data_.get(), static_cast<std::size_t>(size_) + kTagAreaSize};
+    return {data_.get(), tagAreaOffset(size_) + kTagAreaSize};
 }
 
 std::span<std::uint8_t> RomImage::mutableBuffer() {
     if (!data_) {
         return {};
     }
-    return {data_.get(), static_cast<std::size_t>(size_) + kTagAreaSize};
+    return {data_.get(), tagAreaOffset(size_) + kTagAreaSize};
 }
 
 void RomImage::loadBytes(std::span<const std::uint8_t> bytes) {
@@ -57,7 +60,7 @@ void RomImage::putTag(std::size_t offset, SaveType type) {
 }
 
 void RomImage::appendSaveTag(SaveType type) {
-    putTag(static_cast<std::size_t>(size_), type);
+    putTag(tagAreaOffset(size_), type);
 }
 
 void RomImage::embedSaveTag(SaveType type) {

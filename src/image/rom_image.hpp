@@ -1,9 +1,13 @@
 // One cartridge image in memory, with the operations the front ends apply to it.
 //
-// Buffer layout (size + 12 bytes, zeroed when obtained):
+// Buffer layout (zeroed when obtained), with t = size rounded up to a multiple of 4:
 //
 //   [0, size)           the input file's bytes, its own first 192 bytes included
-//   [size, size + 12)   the tag area, where appendSaveTag() puts a save tag
+//   [size, t)           0 to 3 zero bytes, so that the tag starts word-aligned
+//   [t, t + 12)         the tag area, where appendSaveTag() puts a save tag
+//
+// Emulators read save tags only at offsets that are multiples of 4 (see
+// save_readers.hpp), so an appended tag never follows an odd-sized image directly.
 //
 // The working header is a separate copy of the file's first 192 bytes; edits go
 // to it only, and the empty-space search looks only at the buffer.
@@ -11,7 +15,8 @@
 // Output file written by write():
 //
 //   in-place mode (omitTagArea = true):  the image's size bytes
-//   appended mode (omitTagArea = false): the image's size bytes, then the tag area
+//   appended mode (omitTagArea = false): the image's size bytes, the zero gap, then
+//                                        the tag area (12 to 15 bytes more)
 //
 // with the working header over bytes 0..191; a file shorter than 192 bytes grows
 // to 192 bytes (the header alone).
@@ -48,10 +53,15 @@ enum class Padding { None, ToPowerOfTwo };
 class RomImage {
   public:
     static constexpr std::size_t kTagAreaSize = kSaveTagSize;
+    static constexpr std::size_t kTagAlignment = 4;
+
+    // Where the tag area of an image of `size` bytes starts: size rounded up to a
+    // multiple of 4.
+    static std::size_t tagAreaOffset(std::int32_t size);
 
     // Both headers at their defaults, no buffer, size 0. Used only to measure files.
     RomImage() noexcept;
-    // Obtains a zeroed buffer of size + 12 bytes. If it cannot be obtained, says so on
+    // Obtains a zeroed buffer of tagAreaOffset(size) + 12 bytes. If it cannot be obtained, says so on
     // `out` and the image has no buffer: it must not be loaded, searched, tagged or written.
     explicit RomImage(std::int32_t size, std::ostream& out = std::cout);
 
@@ -63,7 +73,7 @@ class RomImage {
     std::int32_t emptySpaceOffset() const { return emptySpaceOffset_; }
     const CartridgeHeader& header() const { return header_; }
     const CartridgeHeader& defaultHeader() const { return defaultHeader_; }
-    // The image followed by the tag area; empty when there is no buffer.
+    // The image, the zero gap and the tag area; empty when there is no buffer.
     std::span<const std::uint8_t> buffer() const;
 
     // --- file operations (on top of the file layer, file_layer.hpp) ---
