@@ -7,6 +7,7 @@
 #include "app/credits_screen.hpp"
 #include "app/long_options.hpp"
 #include "app/probe_image.hpp"
+#include "app/reader_warnings.hpp"
 #include "app/save_tag_option.hpp"
 #include "app/version_number.hpp"
 #include "image/rom_image.hpp"
@@ -23,6 +24,7 @@ struct RunSettings {
     std::string outputName = kDefaultOutputName;
     bool pad = false;
     WriteMode mode = WriteMode::InPlace;
+    TagsWritten tags;
 };
 
 void applyOption(const std::string& argument, RomImage& image, RunSettings& settings,
@@ -58,7 +60,7 @@ void applyOption(const std::string& argument, RomImage& image, RunSettings& sett
             return;
         case 's':
         case 'e':
-            applySaveTagOption(argument, image, settings.mode, out);
+            applySaveTagOption(argument, image, settings.mode, settings.tags, out);
             return;
         default:
             out << "Invalid option: " << argument << '\n' << std::flush;
@@ -77,7 +79,7 @@ std::optional<std::string> findInputName(std::span<const std::string> arguments)
 // Loads, patches and writes; true when the output was written (and padded) in full.
 // Returns nothing when the input could not be loaded at all.
 std::optional<bool> patch(const std::string& inputName, std::span<const std::string> arguments,
-                          std::ostream& out) {
+                          std::ostream& out, std::ostream& err) {
     const auto size = probeImage.probeSize(inputName, out);
     if (!size) {
         return std::nullopt;
@@ -94,14 +96,21 @@ std::optional<bool> patch(const std::string& inputName, std::span<const std::str
     }
     image.finalizeHeader();
     // Padding is part of the one write: the output never shows up unpadded.
-    return image.write(settings.outputName, settings.mode == WriteMode::InPlace, out,
-                       settings.pad ? Padding::ToPowerOfTwo : Padding::None);
+    const bool omitTagArea = settings.mode == WriteMode::InPlace;
+    const Padding padding = settings.pad ? Padding::ToPowerOfTwo : Padding::None;
+    if (!image.write(settings.outputName, omitTagArea, out, padding)) {
+        return false;
+    }
+    if (const auto expected = settings.tags.expected(settings.mode)) {
+        warnAboutReaders(settings.outputName, image, omitTagArea, padding, *expected, err);
+    }
+    return true;
 }
 
 }  // namespace
 
 int commandLineMode(std::span<const std::string> arguments, std::ostream& out, std::ostream& err) {
-    if (const auto status = runLongOption(arguments, out)) {
+    if (const auto status = runLongOption(arguments, out, err)) {
         return *status;
     }
     const auto inputName = findInputName(arguments);
@@ -112,7 +121,7 @@ int commandLineMode(std::span<const std::string> arguments, std::ostream& out, s
     }
     std::optional<bool> written;
     try {
-        written = patch(*inputName, arguments, out);
+        written = patch(*inputName, arguments, out, err);
     } catch (const std::bad_alloc&) {
         err << kOutOfMemory << std::endl;
         return kExitFailure;

@@ -1,8 +1,10 @@
 #include "app/long_options.hpp"
 
 #include <algorithm>
+#include <vector>
 
 #include "app/help_screen.hpp"
+#include "app/info_report.hpp"
 #include "app/program_version.hpp"
 #include "console/console_io.hpp"
 
@@ -24,13 +26,15 @@ void printHelp(std::ostream& out) {
     writeLine(out);
     writeLine(out, "--help    : This text.");
     writeLine(out, "--version : The program's version.");
+    writeLine(out, "--info ROM... : What the console and each emulator make of each ROM.");
     writeLine(out);
     writeLine(out, "The whole manual: man tagwright");
 }
 
 }  // namespace
 
-std::optional<int> runLongOption(std::span<const std::string> arguments, std::ostream& out) {
+std::optional<int> runLongOption(std::span<const std::string> arguments, std::ostream& out,
+                                 std::ostream& err) {
     if (has(arguments, "--help")) {
         printHelp(out);
         return 0;
@@ -38,6 +42,23 @@ std::optional<int> runLongOption(std::span<const std::string> arguments, std::os
     if (has(arguments, "--version")) {
         out << "tagwright " << kProgramVersion << std::endl;
         return 0;
+    }
+    if (has(arguments, "--info")) {
+        std::vector<std::string> names;
+        for (const std::string& argument : arguments) {
+            if (argument.empty() || argument[0] != '-') {
+                names.push_back(argument);
+            } else if (argument != "--info") {
+                err << "tagwright: --info takes file names only; ignored: " << argument
+                    << std::endl;
+            }
+        }
+        if (names.empty()) {
+            out << "Filename needed!" << std::endl;
+            err << kShortUsage << std::endl;
+            return -1;
+        }
+        return infoMode(names, out);
     }
     return std::nullopt;
 }

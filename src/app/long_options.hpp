@@ -4,9 +4,11 @@
 //
 //   --help      usage, the option and save-type reference of the help page, exit 0
 //   --version   "tagwright 0.8", exit 0
+//   --info      a report on every other argument, each a file name (info_report.hpp)
 //
-// --help wins over --version. Every other argument, "-h", "/help" and "--foo"
-// included, keeps its single-letter meaning.
+// --help wins over --version, --version over --info. Every other argument, "-h",
+// "/help" and "--foo" included, keeps its single-letter meaning; with --info, every
+// argument that does not start with "-" names a file, "/" included.
 #pragma once
 
 #include <iostream>
@@ -17,9 +19,11 @@
 namespace tagwright {
 
 // The line that goes to standard error when no argument named a file.
-inline constexpr const char* kShortUsage = "Usage: tagwright ROM [options]  (tagwright --help for more)";
+inline constexpr const char* kShortUsage =
+    "Usage: tagwright ROM [options]  (tagwright --help for more)";
 
 // Runs the long option found among `arguments`, if any, and returns its exit status.
-std::optional<int> runLongOption(std::span<const std::string> arguments, std::ostream& out);
+std::optional<int> runLongOption(std::span<const std::string> arguments, std::ostream& out,
+                                 std::ostream& err);
 
 }  // namespace tagwright

@@ -25,13 +25,13 @@ namespace {
 
 enum Item : std::int32_t { Patch = 1, EmptySpacePatch, Help, About, OtherUtils, Quit };
 
-void runScreen(std::int32_t choice, std::istream& in, std::ostream& out) {
+void runScreen(std::int32_t choice, std::istream& in, std::ostream& out, std::ostream& err) {
     switch (choice) {
         case Patch:
-            savePatchMenu(in, out);
+            savePatchMenu(in, out, err);
             break;
         case EmptySpacePatch:
-            emptySpacePatchMenu(in, out);
+            emptySpacePatchMenu(in, out, err);
             break;
         case Help:
             helpScreen(out);
@@ -64,7 +64,7 @@ void mainMenu(std::istream& in, std::ostream& out, std::ostream& err) {
     // The end of the input ends the program as "Quit Application." does.
     while (menu.run(in, out) != Quit && !menu.sessionEnded()) {
         try {
-            runScreen(menu.lastChoice, in, out);
+            runScreen(menu.lastChoice, in, out, err);
         } catch (const std::bad_alloc&) {
             // The screen's image and texts are gone with it; the menu carries on.
             err << kOutOfMemory << std::endl;

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app/reader_warnings.hpp"
 #include "app/screen_image.hpp"
 #include "console/console_io.hpp"
 #include "console/text_menu.hpp"
@@ -27,7 +28,8 @@ constexpr std::array<const char*, 6> kSaveTypeItems = {
     "SRAM 512kb - patches 512 kilobits of SRAM.",
 };
 
-void runPatchScreen(const PatchScreen& screen, std::istream& in, std::ostream& out) {
+void runPatchScreen(const PatchScreen& screen, std::istream& in, std::ostream& out,
+                    std::ostream& err) {
     TextMenu menu(static_cast<std::int32_t>(kSaveTypeItems.size()));
     menu.setTitle(screen.title);
     for (std::size_t i = 0; i < kSaveTypeItems.size(); ++i) {
@@ -56,7 +58,9 @@ void runPatchScreen(const PatchScreen& screen, std::istream& in, std::ostream& o
             if (!readWord(name, in, out)) {
                 return;  // never write under the name still held from before
             }
-            image->write(name, /*omitTagArea=*/screen.embed, out);
+            if (image->write(name, /*omitTagArea=*/screen.embed, out)) {
+                warnAboutReaders(name, *image, screen.embed, Padding::None, *type, err);
+            }
         }
         if (menu.lastChoice == menu.closingItemNumber()) {
             return;
@@ -66,13 +70,14 @@ void runPatchScreen(const PatchScreen& screen, std::istream& in, std::ostream& o
 
 }  // namespace
 
-void savePatchMenu(std::istream& in, std::ostream& out) {
-    runPatchScreen({"Save Patching Menu -HINT: Most homebrew uses SRAM512kb.", false}, in, out);
+void savePatchMenu(std::istream& in, std::ostream& out, std::ostream& err) {
+    runPatchScreen({"Save Patching Menu -HINT: Most homebrew uses SRAM512kb.", false}, in, out,
+                   err);
 }
 
-void emptySpacePatchMenu(std::istream& in, std::ostream& out) {
+void emptySpacePatchMenu(std::istream& in, std::ostream& out, std::ostream& err) {
     runPatchScreen({"Save Empty Space Patching Menu -HINT: Most homebrew uses SRAM512kb.", true},
-                   in, out);
+                   in, out, err);
 }
 
 }  // namespace tagwright

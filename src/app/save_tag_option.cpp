@@ -2,8 +2,16 @@
 
 namespace tagwright {
 
+std::optional<SaveType> TagsWritten::expected(WriteMode mode) const {
+    const bool appendedInFile = mode == WriteMode::Appended && appended;
+    if (embedded && (embeddedLast || !appendedInFile)) {
+        return embedded;
+    }
+    return appendedInFile ? appended : std::nullopt;
+}
+
 void applySaveTagOption(const std::string& argument, RomImage& image, WriteMode& mode,
-                        std::ostream& out) {
+                        TagsWritten& tags, std::ostream& out) {
     const bool append = argument.at(1) == 's';
     mode = append ? WriteMode::Appended : WriteMode::InPlace;
     if (argument.size() < 3) {
@@ -16,8 +24,12 @@ void applySaveTagOption(const std::string& argument, RomImage& image, WriteMode&
     }
     if (append) {
         image.appendSaveTag(*type);
+        tags.appended = type;
+        tags.embeddedLast = false;
     } else if (image.findEmptySpace(out)) {
         image.embedSaveTag(*type);
+        tags.embedded = type;
+        tags.embeddedLast = true;
     }
 }
 

@@ -2,20 +2,32 @@
 #pragma once
 
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "image/rom_image.hpp"
 
 namespace tagwright {
 
-// In-place writes the image's own bytes; appended adds the 12-byte tag area.
+// In-place writes the image's own bytes; appended adds the gap and the tag area.
 enum class WriteMode { InPlace, Appended };
+
+// The tags a run has put into its image, and which of them came last.
+struct TagsWritten {
+    std::optional<SaveType> appended;  // in the tag area: in the file in the appended mode
+    std::optional<SaveType> embedded;  // inside the image: in the file in both modes
+    bool embeddedLast = false;
+
+    // The type the file written in `mode` should read as: that of the last tag that
+    // is in it; nothing when it holds no tag.
+    std::optional<SaveType> expected(WriteMode mode) const;
+};
 
 // Handles one argument whose option letter is 's' or 'e'. The write mode changes
 // first (appended for -s, in-place for -e), whatever follows the letter; then a
 // digit 1 to 6 tags the image, nothing prints "Need value for <arg>", and any
 // other character does nothing more.
 void applySaveTagOption(const std::string& argument, RomImage& image, WriteMode& mode,
-                        std::ostream& out = std::cout);
+                        TagsWritten& tags, std::ostream& out = std::cout);
 
 }  // namespace tagwright

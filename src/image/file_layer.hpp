@@ -35,6 +35,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -68,6 +69,13 @@ enum class ReadOutcome {
 // `measured` with device and number zero checks the size only.
 ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
                       std::span<std::uint8_t> into);
+
+// Reads the named file from its start to its end through `block`, handing each part
+// read to `consume` in order; `facts` receives what the open file is. Changed when
+// the bytes read do not add up to the size the file had when it was opened.
+ReadOutcome readInBlocks(const std::string& name, std::span<std::uint8_t> block,
+                         const std::function<void(std::span<const std::uint8_t>)>& consume,
+                         FileFacts& facts);
 
 // The whole content of a file: the segments one after another, then `fillCount`
 // copies of `fillByte`.
