@@ -34,7 +34,9 @@ void requireFinalizedHeader(const std::vector<std::uint8_t>& file, const std::st
 }
 
 std::uint64_t expectedOutputLength(std::uint64_t inputSize, bool appended, bool padded) {
-    const std::uint64_t written = std::max<std::uint64_t>(inputSize + (appended ? 12 : 0), 192);
+    // An appended tag starts at the next multiple of 4.
+    const std::uint64_t tagged = (inputSize + 3) / 4 * 4 + 12;
+    const std::uint64_t written = std::max<std::uint64_t>(appended ? tagged : inputSize, 192);
     return padded ? std::bit_ceil(written) : written;
 }
 

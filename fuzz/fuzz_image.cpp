@@ -8,6 +8,7 @@
 
 #include "fuzz_checks.hpp"
 #include "image/rom_image.hpp"
+#include "image/save_readers.hpp"
 
 using namespace tagwright;
 using namespace tagwright::fuzz;
@@ -37,6 +38,61 @@ Bytes outputOf(const RomImage& image, bool omitTagArea) {
     return out;
 }
 
+// The scan, whole and in pieces, against a plain search for every prefix; the readers
+// must only ever look at what the scan gives them (ASan watches the bytes).
+void checkScan(const Bytes& bytes) {
+    const std::array<std::pair<SavePrefix, std::string_view>, 12> spellings = {{
+        {SavePrefix::Eeprom, "EEPROM_"},     {SavePrefix::EepromV, "EEPROM_V"},
+        {SavePrefix::Sram, "SRAM_"},         {SavePrefix::SramV, "SRAM_V"},
+        {SavePrefix::SramFV, "SRAM_F_V"},    {SavePrefix::Flash1M, "FLASH1M_"},
+        {SavePrefix::Flash1MV, "FLASH1M_V"}, {SavePrefix::Flash512, "FLASH512_"},
+        {SavePrefix::Flash512V, "FLASH512_V"}, {SavePrefix::FlashUnderscore, "FLASH_"},
+        {SavePrefix::FlashV, "FLASH_V"},     {SavePrefix::Shantae, "Shantae"},
+    }};
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::array<PrefixSeen, kSavePrefixCount> expected{};
+    std::uint64_t places = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint16_t mask = 0;
+        for (const auto& [prefix, spelling] : spellings) {
+            if (text.substr(i).starts_with(spelling)) {
+                mask |= static_cast<std::uint16_t>(1u << static_cast<unsigned>(prefix));
+            }
+        }
+        const auto rest = text.substr(i);
+        if (rest.starts_with("FLASH") && !rest.starts_with("FLASH1M_") &&
+            !rest.starts_with("FLASH512_")) {
+            mask |= static_cast<std::uint16_t>(1u << static_cast<unsigned>(SavePrefix::FlashPlain));
+        }
+        places += mask != 0 ? 1 : 0;
+        for (std::size_t p = 0; p < kSavePrefixCount; ++p) {
+            if ((mask >> p & 1u) != 0) {
+                PrefixSeen& seen = expected[p];
+                ++seen.count;
+                seen.first = seen.first ? seen.first : i;
+                seen.firstAligned = seen.firstAligned || i % 4 != 0 ? seen.firstAligned : i;
+            }
+        }
+    }
+    const std::size_t piece = 1 + bytes.size() % 37;
+    SaveStringScanner scanner;
+    for (std::size_t at = 0; at < bytes.size(); at += piece) {
+        scanner.feed(std::span(bytes).subspan(at, std::min(piece, bytes.size() - at)));
+    }
+    for (const SaveStringScan& scan : {scanSaveStrings(bytes), scanner.finish()}) {
+        require(scan.fileSize == bytes.size() && scan.hitCount == places, "scan: places");
+        for (std::size_t p = 0; p < kSavePrefixCount; ++p) {
+            require(scan.prefixes[p].count == expected[p].count &&
+                        scan.prefixes[p].first == expected[p].first &&
+                        scan.prefixes[p].firstAligned == expected[p].firstAligned,
+                    "scan: a prefix");
+        }
+        for (const Reader reader : kReaders) {
+            (void)readAs(reader, scan, "fuzz.gba");
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -49,6 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const Bytes bytes = provider.ConsumeRemainingBytes<std::uint8_t>();
     const auto n = bytes.size();
+
+    const std::size_t aligned = (n + 3) / 4 * 4;  // where an appended tag starts
+    checkScan(bytes);
 
     RomImage image(static_cast<std::int32_t>(n));
     require(image.hasBuffer(), "buffer");
@@ -97,12 +156,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 4: {
                 image.appendSaveTag(static_cast<SaveType>(number));
                 const auto tag = saveTagOf(static_cast<SaveType>(number));
-                const Bytes area(image.buffer().begin() + static_cast<std::ptrdiff_t>(n),
+                const Bytes area(image.buffer().begin() + static_cast<std::ptrdiff_t>(aligned),
                                  image.buffer().end());
                 require(tag ? std::equal(tag->begin(), tag->end(), area.begin())
-                            : area == Bytes(before.begin() + static_cast<std::ptrdiff_t>(n),
+                            : area == Bytes(before.begin() + static_cast<std::ptrdiff_t>(aligned),
                                             before.end()),
                         "tag area");
+                require(std::all_of(image.buffer().begin() + static_cast<std::ptrdiff_t>(n),
+                                    image.buffer().begin() + static_cast<std::ptrdiff_t>(aligned),
+                                    [](std::uint8_t b) { return b == 0; }),
+                        "zero gap before the tag");
                 break;
             }
             case 5: {
@@ -155,7 +218,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         for (const bool omit : {true, false}) {
             const Bytes out = outputOf(image, omit);
-            require(out.size() == std::max<std::size_t>(n + (omit ? 0 : 12), 192), "output length");
+            require(out.size() == std::max<std::size_t>(omit ? n : aligned + 12, 192),
+                    "output length");
             const auto header = image.header().toBytes();
             require(std::equal(header.begin(), header.end(), out.begin()),
                     "header over the output");
