@@ -22,15 +22,24 @@ bool isTagCharacter(std::uint8_t c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-// Whether any byte of the word is 'E', 'S' or 'F', the first letters of every prefix.
-bool mayHoldAPrefix(std::uint64_t word) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-    constexpr std::uint64_t kHighs = 0x8080808080808080ull;
-    auto hasByte = [](std::uint64_t w, std::uint8_t c) {
-        const std::uint64_t x = w ^ (kOnes * c);
-        return ((x - kOnes) & ~x & kHighs) != 0;
+// Every prefix begins with one of the pairs "EE", "SR", "Sh" or "FL", and few places of
+// a ROM do. Non-zero when one of the 32 places from `at` starts such a pair (33 bytes
+// are read); written as a plain loop of fixed length so that compilers turn it into
+// vector instructions.
+constexpr std::size_t kBlock = 32;
+
+unsigned pairStartsIn(const std::uint8_t* at) {
+    auto is = [](std::uint8_t byte, char letter) {
+        return static_cast<unsigned>(byte == static_cast<std::uint8_t>(letter));
     };
-    return hasByte(word, 'E') || hasByte(word, 'S') || hasByte(word, 'F');
+    unsigned found = 0;
+    for (std::size_t j = 0; j < kBlock; ++j) {
+        const std::uint8_t c = at[j];
+        const std::uint8_t d = at[j + 1];
+        found |= (is(c, 'E') & is(d, 'E')) | (is(c, 'S') & (is(d, 'R') | is(d, 'h'))) |
+                 (is(c, 'F') & is(d, 'L'));
+    }
+    return found;
 }
 
 }  // namespace
@@ -119,12 +128,9 @@ void SaveStringScanner::testAt(const std::uint8_t* at, std::size_t available,
 void SaveStringScanner::scanRange(const std::uint8_t* bytes, std::size_t from, std::size_t to,
                                   std::size_t available, std::uint64_t base) {
     std::size_t i = from;
-    // Eight places at a time: most words hold none of the three first letters.
-    for (; i + 8 <= to; i += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, bytes + i, sizeof word);
-        if (mayHoldAPrefix(word)) {
-            for (std::size_t j = i; j < i + 8; ++j) {
+    for (; i + kBlock <= to && i + kBlock < available; i += kBlock) {
+        if (pairStartsIn(bytes + i) != 0) {
+            for (std::size_t j = i; j < i + kBlock; ++j) {
                 testAt(bytes + j, available - j, base + j);
             }
         }
@@ -205,7 +211,10 @@ bool seen(const SaveStringScan& scan, SavePrefix prefix) {
 // A small set of the four memory types.
 struct Types {
     bool eeprom = false, sram = false, flash64k = false, flash128k = false;
-    int count() const { return int{eeprom} + int{sram} + int{flash64k} + int{flash128k}; }
+    int count() const {
+        const std::array<bool, 4> present = {eeprom, sram, flash64k, flash128k};
+        return static_cast<int>(std::count(present.begin(), present.end(), true));
+    }
 };
 
 ReaderView typed(ReaderOutcome outcome, const Types& types) {
