@@ -66,7 +66,7 @@ def main():
     for letter in "sertcmopv":
         if not re.search(rf"^\s+-{letter}", options, re.M):
             failures.append(f"option -{letter} is not described")
-    for long_option in ["--help", "--version"]:
+    for long_option in ["--help", "--version", "--info"]:
         if not re.search(rf"^\s+{long_option}", options, re.M):
             failures.append(f"option {long_option} is not described")
     if "/p" not in options:
