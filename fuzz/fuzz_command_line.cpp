@@ -2,6 +2,7 @@
 // scratch folder, checking the written file against what the options ask for.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <sstream>
@@ -26,6 +27,7 @@ bool isOption(const std::string& argument) {
 
 // What the arguments ask for, worked out independently of the program.
 struct Expectation {
+    std::optional<std::string> longOption;  // --help, --version or --info: decides the run
     std::optional<std::string> inputName;
     std::string outputName = kDefaultOutputName;
     bool appended = false;
@@ -34,6 +36,11 @@ struct Expectation {
 
 Expectation expect(const std::vector<std::string>& arguments) {
     Expectation e;
+    for (const char* option : {"--info", "--version", "--help"}) {  // the last found wins
+        if (std::find(arguments.begin(), arguments.end(), option) != arguments.end()) {
+            e.longOption = option;
+        }
+    }
     for (const auto& argument : arguments) {
         if (!isOption(argument)) {
             if (!e.inputName) {
@@ -76,9 +83,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     writeFile(kInput, image);
 
     std::ostringstream out;
-    const int status = commandLineMode(arguments, out);
+    std::ostringstream err;
+    const int status = commandLineMode(arguments, out, err);
     const Expectation e = expect(arguments);
 
+    if (e.longOption) {
+        // Nothing is written by any of them.
+        if (*e.longOption == "--info") {
+            require(status == 0 || status == 1 || status == 2 || status == kExitNoFileName,
+                    "--info status");
+        } else {
+            require(status == kExitSuccess, "--help and --version succeed");
+            require(out.str().rfind(*e.longOption == "--help" ? "Usage: " : "tagwright ", 0) == 0,
+                    "--help and --version text");
+        }
+        require(readFile(kInput) == image, "input changed by a long option");
+        for (const auto& entry : fs::directory_iterator(".")) {
+            require(entry.path().filename().string() == kInput, "a long option wrote a file");
+        }
+        return 0;
+    }
     if (!e.inputName) {
         require(status == kExitNoFileName && out.str() == "Filename needed!\n", "no name");
     } else if (*e.inputName != kInput) {

@@ -1,0 +1,325 @@
+// The file layer on Windows. Names are UTF-8 in the rest of the program and UTF-16
+// here (a name that is not valid UTF-8 is taken in the ANSI code page instead).
+//
+// Differences from the POSIX layer, all from the platform:
+// - devices (NUL, CON, COM1, \\.\...) and pipes are recognised by opening the name:
+//   whatever is not a disk file is written directly;
+// - the new file is created exclusively (CREATE_NEW, not sharing with anyone) and
+//   marked for deletion on close at once, so that a Ctrl-C, a crash or a kill
+//   leaves nothing behind; the mark is lifted just before the move;
+// - it replaces the target with MoveFileExW (MOVEFILE_REPLACE_EXISTING |
+//   MOVEFILE_WRITE_THROUGH), after FlushFileBuffers; the replaced file's attributes
+//   (hidden, system, archive) are carried over, its permissions come from the folder;
+// - symbolic links are not followed: the name itself is replaced;
+// - the file number is the volume serial number and file index.
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <utility>
+
+#include "image/file_layer.hpp"
+
+namespace tagwright::files {
+
+namespace {
+
+std::wstring widen(const std::string& name, UINT codePage, DWORD flags) {
+    if (name.empty()) {
+        return {};
+    }
+    const int length =
+        MultiByteToWideChar(codePage, flags, name.data(), static_cast<int>(name.size()), nullptr, 0);
+    if (length <= 0) {
+        return {};
+    }
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(codePage, flags, name.data(), static_cast<int>(name.size()), wide.data(),
+                        length);
+    return wide;
+}
+
+// The UTF-16 name, or nothing for a name that cannot be a file name.
+std::optional<std::wstring> wideName(const std::string& name) {
+    if (name.empty() || name.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
+    std::wstring wide = widen(name, CP_UTF8, MB_ERR_INVALID_CHARS);
+    if (wide.empty()) {
+        wide = widen(name, CP_ACP, 0);
+    }
+    if (wide.empty()) {
+        return std::nullopt;
+    }
+    return wide;
+}
+
+class Handle {
+  public:
+    Handle() = default;
+    explicit Handle(HANDLE h) : h_(h) {}
+    ~Handle() { reset(); }
+    Handle(Handle&& other) noexcept : h_(std::exchange(other.h_, INVALID_HANDLE_VALUE)) {}
+    Handle& operator=(Handle&& other) noexcept {
+        if (this != &other) {
+            reset();
+            h_ = std::exchange(other.h_, INVALID_HANDLE_VALUE);
+        }
+        return *this;
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    HANDLE get() const { return h_; }
+    explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    bool close() { return CloseHandle(std::exchange(h_, INVALID_HANDLE_VALUE)) != 0; }
+    void reset() {
+        if (*this) {
+            CloseHandle(std::exchange(h_, INVALID_HANDLE_VALUE));
+        }
+    }
+
+  private:
+    HANDLE h_ = INVALID_HANDLE_VALUE;
+};
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// A disk file (not a folder, device or pipe) opened for reading.
+Handle openDiskFileForReading(const std::string& name, FileFacts& facts) {
+    const auto wide = wideName(name);
+    if (!wide) {
+        return {};
+    }
+    Handle file(CreateFileW(wide->c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || GetFileType(file.get()) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(file.get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return {};
+    }
+    facts.device = info.dwVolumeSerialNumber;
+    facts.number = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    facts.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    return file;
+}
+
+bool writeAll(HANDLE file, const std::uint8_t* bytes, std::size_t count) {
+    while (count > 0) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes, chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        bytes += written;
+        count -= written;
+    }
+    return true;
+}
+
+constexpr std::size_t kFillBlock = std::size_t{64} * 1024;
+
+// Writes the content; on failure says whether the fill had begun.
+std::optional<WriteOutcome> writeContent(HANDLE file, const Content& content) {
+    for (const auto segment : content.segments) {
+        if (!segment.empty() && !writeAll(file, segment.data(), segment.size())) {
+            return WriteOutcome::WriteFailed;
+        }
+    }
+    std::array<std::uint8_t, kFillBlock> block;
+    block.fill(content.fillByte);
+    for (std::uint64_t left = content.fillCount; left > 0;) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
+        if (!writeAll(file, block.data(), n)) {
+            return WriteOutcome::FillFailed;
+        }
+        left -= n;
+    }
+    return std::nullopt;
+}
+
+bool markForDeletion(HANDLE file, bool remove) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = remove ? TRUE : FALSE;
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
+std::wstring folderOf(const std::wstring& path) {
+    const auto slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) {
+        return path.size() >= 2 && path[1] == L':' ? path.substr(0, 2) : L"";
+    }
+    return path.substr(0, slash + 1);
+}
+
+std::wstring baseOf(const std::wstring& path) {
+    const auto slash = path.find_last_of(L"\\/");
+    std::wstring base = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    if (slash == std::wstring::npos && base.size() >= 2 && base[1] == L':') {
+        base = base.substr(2);
+    }
+    return base;
+}
+
+std::wstring temporaryName(const std::wstring& target) {
+    std::uint32_t value = GetTickCount() ^ (GetCurrentProcessId() << 16);
+    LARGE_INTEGER counter{};
+    if (QueryPerformanceCounter(&counter)) {
+        value ^= static_cast<std::uint32_t>(counter.QuadPart);
+    }
+    wchar_t suffix[9];
+    (void)std::swprintf(suffix, 9, L"%08x", value);
+    constexpr std::size_t kStemLimit = 64;
+    return folderOf(target) + L"." + baseOf(target).substr(0, kStemLimit) + L".tagwright-" +
+           suffix + L".tmp";
+}
+
+WriteOutcome writeBeside(const std::wstring& target, std::optional<DWORD> oldAttributes,
+                         const Content& content) {
+    const std::wstring base = baseOf(target);
+    if (base.empty() || base == L"." || base == L"..") {
+        return WriteOutcome::NotCreated;
+    }
+    constexpr int kAttempts = 64;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const std::wstring temporary = temporaryName(target);
+        Handle file(CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            if (GetLastError() == ERROR_FILE_EXISTS) {
+                continue;
+            }
+            return WriteOutcome::NotCreated;
+        }
+        // Gone with the last handle, however the program ends, until the mark is lifted.
+        const bool marked = markForDeletion(file.get(), true);
+        auto discard = [&] {
+            if (marked) {
+                file.reset();
+            } else {
+                file.reset();
+                DeleteFileW(temporary.c_str());
+            }
+        };
+        if (const auto failed = writeContent(file.get(), content)) {
+            discard();
+            return *failed;
+        }
+        if (!FlushFileBuffers(file.get()) || (marked && !markForDeletion(file.get(), false))) {
+            discard();
+            return WriteOutcome::WriteFailed;
+        }
+        if (!file.close()) {
+            DeleteFileW(temporary.c_str());
+            return WriteOutcome::WriteFailed;
+        }
+        if (oldAttributes) {
+            constexpr DWORD kKept =
+                FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+            const DWORD kept = *oldAttributes & kKept;
+            SetFileAttributesW(temporary.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
+        }
+        if (!MoveFileExW(temporary.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            DeleteFileW(temporary.c_str());
+            return WriteOutcome::WriteFailed;
+        }
+        return WriteOutcome::Written;
+    }
+    return WriteOutcome::NotCreated;
+}
+
+}  // namespace
+
+std::optional<FileFacts> measure(const std::string& name) {
+    FileFacts facts;
+    if (!openDiskFileForReading(name, facts)) {
+        return std::nullopt;
+    }
+    return facts;
+}
+
+ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
+                      std::span<std::uint8_t> into) {
+    FileFacts facts;
+    const Handle file = openDiskFileForReading(name, facts);
+    if (!file) {
+        return ReadOutcome::CannotOpen;
+    }
+    const bool identityKnown = measured.device != 0 || measured.number != 0;
+    if (facts.size != measured.size || (identityKnown && !facts.sameFileAs(measured))) {
+        return ReadOutcome::Changed;
+    }
+    std::size_t got = 0;
+    while (got < into.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(into.size() - got, 1u << 30));
+        DWORD n = 0;
+        if (!ReadFile(file.get(), into.data() + got, chunk, &n, nullptr) || n == 0) {
+            return ReadOutcome::Changed;
+        }
+        got += n;
+    }
+    return ReadOutcome::Read;
+}
+
+ReadOutcome readInBlocks(const std::string& name, std::span<std::uint8_t> block,
+                         const std::function<void(std::span<const std::uint8_t>)>& consume,
+                         FileFacts& facts) {
+    const Handle file = openDiskFileForReading(name, facts);
+    if (!file || block.empty()) {
+        return ReadOutcome::CannotOpen;
+    }
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(block.size(), 1u << 30));
+    std::uint64_t total = 0;
+    for (;;) {
+        DWORD n = 0;
+        if (!ReadFile(file.get(), block.data(), chunk, &n, nullptr)) {
+            return ReadOutcome::Changed;
+        }
+        if (n == 0) {
+            break;
+        }
+        total += n;
+        if (total > facts.size) {
+            return ReadOutcome::Changed;
+        }
+        consume(block.first(n));
+    }
+    return total == facts.size ? ReadOutcome::Read : ReadOutcome::Changed;
+}
+
+WriteOutcome replaceFile(const std::string& name, const Content& content) {
+    const auto wide = wideName(name);
+    if (!wide) {
+        return WriteOutcome::NotCreated;
+    }
+    // Opening what is there (without changing it) tells a disk file from a device.
+    Handle existing(CreateFileW(wide->c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!existing) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND) {
+            // Read-only, a folder, held open by someone who shares no writing, or a
+            // folder that does not exist: nothing changes.
+            return WriteOutcome::NotCreated;
+        }
+        return writeBeside(*wide, std::nullopt, content);
+    }
+    if (GetFileType(existing.get()) != FILE_TYPE_DISK) {
+        // NUL, CON, a pipe: there is nothing to replace.
+        const auto failed = writeContent(existing.get(), content);
+        const bool closed = existing.close();
+        return failed ? *failed : (closed ? WriteOutcome::Written : WriteOutcome::WriteFailed);
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(existing.get(), &info) != 0;
+    existing.reset();
+    return writeBeside(*wide, known ? std::optional<DWORD>(info.dwFileAttributes) : std::nullopt,
+                       content);
+}
+
+}  // namespace tagwright::files
