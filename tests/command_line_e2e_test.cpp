@@ -50,7 +50,7 @@ class CommandLine : public ::testing::Test {
     void SetUp() override { writeFile(dir.file("in.gba"), input); }
 
     RunResult run(const std::vector<std::string>& arguments, testing::RunOptions options = {}) {
-        options.workingDirectory = dir.path().string();
+        options.workingDirectory = dir.folder();
         return testing::runProgram(testing::tagwrightPath(), arguments, options);
     }
     Bytes output(const std::string& name = "rompatched.gba") { return readFile(dir.file(name)); }
@@ -288,6 +288,9 @@ TEST_F(CommandLine, OutputOntoAFullDevice) {
 }
 
 TEST_F(CommandLine, FileSizeLimitNeverCostsTheInput) {
+#ifdef _WIN32
+    GTEST_SKIP() << "file-size limits (RLIMIT_FSIZE) are POSIX";
+#endif
     // 600 bytes: the image itself does not fit; 1020: it does, its padding does not.
     for (const auto& [limit, message] : {std::pair{600ul, "Problem writing file\n"},
                                          std::pair{1020ul, "Problem padding file\n"}}) {
@@ -306,6 +309,9 @@ TEST_F(CommandLine, FileSizeLimitNeverCostsTheInput) {
 }
 
 TEST_F(CommandLine, LinksAndPermissionsOfTheTargetSurvive) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links, mode bits and /dev/null are POSIX";
+#endif
     writeFile(dir.file("target.gba"), patternBytes(10));
     std::filesystem::permissions(dir.file("target.gba"), std::filesystem::perms(0640));
     std::filesystem::create_symlink("target.gba", dir.file("link.gba"));

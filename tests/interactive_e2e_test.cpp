@@ -73,7 +73,7 @@ class Interactive : public ::testing::Test {
     }
     RunResult session(const std::string& typed, const std::string& expectedErr = "") {
         RunOptions options;
-        options.workingDirectory = dir.path().string();
+        options.workingDirectory = dir.folder();
         options.input = typed;
         auto result = runProgram(tagwrightPath(), {}, options);
         EXPECT_EQ(result.exitStatus, 0);

@@ -46,7 +46,7 @@ class Readers : public ::testing::Test {
     TempDir dir;
     RunResult run(const std::vector<std::string>& arguments) {
         testing::RunOptions options;
-        options.workingDirectory = dir.path().string();
+        options.workingDirectory = dir.folder();
         return testing::runProgram(testing::tagwrightPath(), arguments, options);
     }
 };

@@ -173,6 +173,7 @@ RunResult runProgram(const std::string& original, const std::vector<std::string>
     while (waitpid(pid, &status, 0) < 0) {
         check(errno == EINTR, "waitpid");
     }
+    result.rawOut = result.out;
     if (WIFEXITED(status)) {
         result.exitStatus = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {

@@ -24,8 +24,9 @@ struct RunResult {
     int exitStatus = -1;  // 0..255, or -1 when the program did not exit normally
     int signal = 0;       // the signal that ended it, if any
     bool timedOut = false;
-    std::string out;  // everything written to standard output
-    std::string err;  // everything written to standard error
+    std::string out;     // everything written to standard output, with "\n" line ends
+    std::string err;     // everything written to standard error, with "\n" line ends
+    std::string rawOut;  // standard output as written (on Windows "\r\n" line ends)
 };
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& arguments,

@@ -37,22 +37,39 @@ TempDir::~TempDir() {
     fs::remove_all(path_, error);
 }
 
+fs::path pathOf(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string utf8Of(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return {text.begin(), text.end()};
+}
+
+std::string TempDir::folder() const {
+    return utf8Of(path_);
+}
+
+std::string TempDir::file(const std::string& name) const {
+    return utf8Of(path_ / pathOf(name));
+}
+
 std::vector<std::string> TempDir::entries() const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(path_)) {
-        names.push_back(entry.path().filename().string());
+        names.push_back(utf8Of(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;
 }
 
 std::vector<std::uint8_t> readFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
+    std::ifstream in(pathOf(name), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    std::ofstream out(pathOf(name), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
 }

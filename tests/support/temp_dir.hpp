@@ -16,14 +16,22 @@ class TempDir {
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    // Names of everything in the folder, sorted.
+    // The folder, and a name in it, as UTF-8 (the encoding the program's names have).
+    std::string folder() const;
+    std::string file(const std::string& name) const;
+    // Names of everything in the folder, sorted, in UTF-8.
     std::vector<std::string> entries() const;
 
   private:
     std::filesystem::path path_;
 };
 
+// A path from a UTF-8 name, and back: on Windows a plain std::string would be taken
+// in the ANSI code page.
+std::filesystem::path pathOf(const std::string& utf8);
+std::string utf8Of(const std::filesystem::path& path);
+
+// Whole files, by UTF-8 name.
 std::vector<std::uint8_t> readFile(const std::string& name);
 void writeFile(const std::string& name, const std::vector<std::uint8_t>& bytes);
 
