@@ -1,5 +1,11 @@
-# A Debian package of the program, its manual page and its notes: cpack -G DEB.
-set(CPACK_GENERATOR "DEB")
+# A Debian package of the program, its manual page and its notes (cpack -G DEB), or
+# for Windows a zip of tagwright.exe, the manual page as text and the notes.
+if(WIN32)
+  set(CPACK_GENERATOR "ZIP")
+  set(CPACK_PACKAGE_FILE_NAME "tagwright-${PROJECT_VERSION}-win64")
+else()
+  set(CPACK_GENERATOR "DEB")
+endif()
 set(CPACK_PACKAGE_NAME "tagwright")
 set(CPACK_PACKAGE_VENDOR "Corvellanix")
 set(CPACK_PACKAGE_CONTACT "Corvellanix <corvellanix@example.org>")

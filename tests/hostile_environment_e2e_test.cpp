@@ -216,7 +216,7 @@ TEST_F(HostileEnvironment, TinyAndExactSizedInputs) {
 
 TEST_F(HostileEnvironment, UnicodeNamesInBothModes) {
     const std::string in = "\xE6\x97\xA5\xE6\x9C\xAC.gba";  // 日本.gba
-    const std::string out = "b\xE2\x82\xAC \xC3\xA9.gba";      // b€ é.gba
+    const std::string out = "b\xE2\x82\xAC \xC3\xA9.gba";   // b€ é.gba
     writeFile(dir.file(in), input);
     const auto result = run({in, "-s6", "-p", "-o" + out});
     EXPECT_EQ(result.exitStatus, 0);

@@ -178,8 +178,8 @@ TEST_F(Interactive, OtherUtilsKeepsTheLoadedTitleAndWritesNothingUntilAsked) {
 }
 
 TEST_F(Interactive, FailedSaveIsReportedAndTheScreenCarriesOn) {
-    const auto result = session("1\nin.gba\n6\nno/such/out.gba\n6\nin.gba\n7\n6\n",
-                                lastBytesWarning("in.gba", 6));
+    const auto result =
+        session("1\nin.gba\n6\nno/such/out.gba\n6\nin.gba\n7\n6\n", lastBytesWarning("in.gba", 6));
     EXPECT_EQ(result.out, kStart + kFilenamePrompt + kSaveMenu + kSaveAs +
                               "Problem creating file to write\n" + kSaveMenu + kSaveAs + kSaveMenu +
                               kQuit);

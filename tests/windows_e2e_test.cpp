@@ -55,8 +55,9 @@ TEST_F(Windows, AFileHeldOpenByAnotherProgramKeepsItsContent) {
 
 TEST_F(Windows, ConsoleOutputHasWindowsLineEndsAndFilesDoNot) {
     const auto result = run({"in.gba", "-s6", "-p", "-oout.gba"});
-    EXPECT_EQ(result.rawOut, "Thanks for using my utils!\r\nCorvellanix - corvellanix@example.org\r\n"
-                             "Halverd - https://halverd.example.org/\r\n\r\n");
+    EXPECT_EQ(result.rawOut,
+              "Thanks for using my utils!\r\nCorvellanix - corvellanix@example.org\r\n"
+              "Halverd - https://halverd.example.org/\r\n\r\n");
     // A file of bytes 0x0A is written as it is, not as 0x0D 0x0A.
     writeFile(dir.file("lf.gba"), Bytes(1000, 0x0A));
     ASSERT_EQ(run({"lf.gba", "-oout.gba"}).exitStatus, 0);

@@ -40,7 +40,8 @@ class ConsoleInput : public std::streambuf {
         }
         std::array<wchar_t, 1024> wide{};
         DWORD read = 0;
-        if (!ReadConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()), &read, nullptr) ||
+        if (ReadConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()), &read, nullptr) ==
+                0 ||
             read == 0) {
             return traits_type::eof();
         }
@@ -74,7 +75,7 @@ int wmain(int argc, wchar_t** argv) {
     DWORD mode = 0;
     ConsoleInput console(input);
     std::streambuf* const original = std::cin.rdbuf();
-    if (GetConsoleMode(input, &mode)) {
+    if (GetConsoleMode(input, &mode) != 0) {
         std::cin.rdbuf(&console);
     }
     SetConsoleOutputCP(CP_UTF8);

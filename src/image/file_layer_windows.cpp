@@ -29,8 +29,8 @@ std::wstring widen(const std::string& name, UINT codePage, DWORD flags) {
     if (name.empty()) {
         return {};
     }
-    const int length =
-        MultiByteToWideChar(codePage, flags, name.data(), static_cast<int>(name.size()), nullptr, 0);
+    const int length = MultiByteToWideChar(codePage, flags, name.data(),
+                                           static_cast<int>(name.size()), nullptr, 0);
     if (length <= 0) {
         return {};
     }
@@ -96,7 +96,7 @@ Handle openDiskFileForReading(const std::string& name, FileFacts& facts) {
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!file || GetFileType(file.get()) != FILE_TYPE_DISK ||
-        !GetFileInformationByHandle(file.get(), &info) ||
+        GetFileInformationByHandle(file.get(), &info) == 0 ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return {};
     }
@@ -110,7 +110,7 @@ bool writeAll(HANDLE file, const std::uint8_t* bytes, std::size_t count) {
     while (count > 0) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
         DWORD written = 0;
-        if (!WriteFile(file, bytes, chunk, &written, nullptr) || written == 0) {
+        if (WriteFile(file, bytes, chunk, &written, nullptr) == 0 || written == 0) {
             return false;
         }
         bytes += written;
@@ -123,10 +123,12 @@ constexpr std::size_t kFillBlock = std::size_t{64} * 1024;
 
 // Writes the content; on failure says whether the fill had begun.
 std::optional<WriteOutcome> writeContent(HANDLE file, const Content& content) {
-    for (const auto segment : content.segments) {
-        if (!segment.empty() && !writeAll(file, segment.data(), segment.size())) {
-            return WriteOutcome::WriteFailed;
-        }
+    const bool segmentsWritten =
+        std::all_of(content.segments.begin(), content.segments.end(), [file](auto segment) {
+            return segment.empty() || writeAll(file, segment.data(), segment.size());
+        });
+    if (!segmentsWritten) {
+        return WriteOutcome::WriteFailed;
     }
     std::array<std::uint8_t, kFillBlock> block;
     block.fill(content.fillByte);
@@ -167,7 +169,7 @@ std::wstring baseOf(const std::wstring& path) {
 std::wstring temporaryName(const std::wstring& target) {
     std::uint32_t value = GetTickCount() ^ (GetCurrentProcessId() << 16);
     LARGE_INTEGER counter{};
-    if (QueryPerformanceCounter(&counter)) {
+    if (QueryPerformanceCounter(&counter) != 0) {
         value ^= static_cast<std::uint32_t>(counter.QuadPart);
     }
     wchar_t suffix[9];
@@ -196,11 +198,10 @@ WriteOutcome writeBeside(const std::wstring& target, std::optional<DWORD> oldAtt
         }
         // Gone with the last handle, however the program ends, until the mark is lifted.
         const bool marked = markForDeletion(file.get(), true);
+        // A marked file goes with its handle; an unmarked one is removed by name.
         auto discard = [&] {
-            if (marked) {
-                file.reset();
-            } else {
-                file.reset();
+            file.reset();
+            if (!marked) {
                 DeleteFileW(temporary.c_str());
             }
         };
@@ -208,7 +209,7 @@ WriteOutcome writeBeside(const std::wstring& target, std::optional<DWORD> oldAtt
             discard();
             return *failed;
         }
-        if (!FlushFileBuffers(file.get()) || (marked && !markForDeletion(file.get(), false))) {
+        if (FlushFileBuffers(file.get()) == 0 || (marked && !markForDeletion(file.get(), false))) {
             discard();
             return WriteOutcome::WriteFailed;
         }
@@ -217,14 +218,13 @@ WriteOutcome writeBeside(const std::wstring& target, std::optional<DWORD> oldAtt
             return WriteOutcome::WriteFailed;
         }
         if (oldAttributes) {
-            constexpr DWORD kKept =
-                FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+            constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                    FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
             const DWORD kept = *oldAttributes & kKept;
             SetFileAttributesW(temporary.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
         }
-        if (!MoveFileExW(temporary.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (MoveFileExW(temporary.c_str(), target.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
             DeleteFileW(temporary.c_str());
             return WriteOutcome::WriteFailed;
         }
@@ -258,7 +258,7 @@ ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
     while (got < into.size()) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(into.size() - got, 1u << 30));
         DWORD n = 0;
-        if (!ReadFile(file.get(), into.data() + got, chunk, &n, nullptr) || n == 0) {
+        if (ReadFile(file.get(), into.data() + got, chunk, &n, nullptr) == 0 || n == 0) {
             return ReadOutcome::Changed;
         }
         got += n;
@@ -277,7 +277,7 @@ ReadOutcome readInBlocks(const std::string& name, std::span<std::uint8_t> block,
     std::uint64_t total = 0;
     for (;;) {
         DWORD n = 0;
-        if (!ReadFile(file.get(), block.data(), chunk, &n, nullptr)) {
+        if (ReadFile(file.get(), block.data(), chunk, &n, nullptr) == 0) {
             return ReadOutcome::Changed;
         }
         if (n == 0) {

@@ -15,8 +15,8 @@ std::wstring widen(const std::string& utf8) {
     if (utf8.empty()) {
         return {};
     }
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
     return wide;
@@ -78,7 +78,7 @@ void makePipe(HANDLE& read, HANDLE& write, bool childReads) {
 void drain(HANDLE from, std::string& into) {
     char chunk[65536];
     DWORD n = 0;
-    while (ReadFile(from, chunk, sizeof chunk, &n, nullptr) && n > 0) {
+    while (ReadFile(from, chunk, sizeof chunk, &n, nullptr) != 0 && n > 0) {
         into.append(chunk, n);
     }
 }
@@ -138,7 +138,7 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
         std::size_t sent = 0;
         while (sent < options.input.size() &&
                WriteFile(inWrite, options.input.data() + sent,
-                         static_cast<DWORD>(options.input.size() - sent), &n, nullptr)) {
+                         static_cast<DWORD>(options.input.size() - sent), &n, nullptr) != 0) {
             sent += n;
         }
         CloseHandle(inWrite);
