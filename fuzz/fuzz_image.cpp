@@ -9,6 +9,7 @@
 #include "fuzz_checks.hpp"
 #include "image/rom_image.hpp"
 #include "image/save_readers.hpp"
+#include "support/save_string_reference.hpp"
 
 using namespace tagwright;
 using namespace tagwright::fuzz;
@@ -41,46 +42,15 @@ Bytes outputOf(const RomImage& image, bool omitTagArea) {
 // The scan, whole and in pieces, against a plain search for every prefix; the readers
 // must only ever look at what the scan gives them (ASan watches the bytes).
 void checkScan(const Bytes& bytes) {
-    const std::array<std::pair<SavePrefix, std::string_view>, 12> spellings = {{
-        {SavePrefix::Eeprom, "EEPROM_"},     {SavePrefix::EepromV, "EEPROM_V"},
-        {SavePrefix::Sram, "SRAM_"},         {SavePrefix::SramV, "SRAM_V"},
-        {SavePrefix::SramFV, "SRAM_F_V"},    {SavePrefix::Flash1M, "FLASH1M_"},
-        {SavePrefix::Flash1MV, "FLASH1M_V"}, {SavePrefix::Flash512, "FLASH512_"},
-        {SavePrefix::Flash512V, "FLASH512_V"}, {SavePrefix::FlashUnderscore, "FLASH_"},
-        {SavePrefix::FlashV, "FLASH_V"},     {SavePrefix::Shantae, "Shantae"},
-    }};
-    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    std::array<PrefixSeen, kSavePrefixCount> expected{};
-    std::uint64_t places = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint16_t mask = 0;
-        for (const auto& [prefix, spelling] : spellings) {
-            if (text.substr(i).starts_with(spelling)) {
-                mask |= static_cast<std::uint16_t>(1u << static_cast<unsigned>(prefix));
-            }
-        }
-        const auto rest = text.substr(i);
-        if (rest.starts_with("FLASH") && !rest.starts_with("FLASH1M_") &&
-            !rest.starts_with("FLASH512_")) {
-            mask |= static_cast<std::uint16_t>(1u << static_cast<unsigned>(SavePrefix::FlashPlain));
-        }
-        places += mask != 0 ? 1 : 0;
-        for (std::size_t p = 0; p < kSavePrefixCount; ++p) {
-            if ((mask >> p & 1u) != 0) {
-                PrefixSeen& seen = expected[p];
-                ++seen.count;
-                seen.first = seen.first ? seen.first : i;
-                seen.firstAligned = seen.firstAligned || i % 4 != 0 ? seen.firstAligned : i;
-            }
-        }
-    }
+    const auto places = tagwright::testing::referencePlaces(bytes);
+    const auto expected = tagwright::testing::referenceSeen(places);
     const std::size_t piece = 1 + bytes.size() % 37;
     SaveStringScanner scanner;
     for (std::size_t at = 0; at < bytes.size(); at += piece) {
         scanner.feed(std::span(bytes).subspan(at, std::min(piece, bytes.size() - at)));
     }
     for (const SaveStringScan& scan : {scanSaveStrings(bytes), scanner.finish()}) {
-        require(scan.fileSize == bytes.size() && scan.hitCount == places, "scan: places");
+        require(scan.fileSize == bytes.size() && scan.hitCount == places.size(), "scan: places");
         for (std::size_t p = 0; p < kSavePrefixCount; ++p) {
             require(scan.prefixes[p].count == expected[p].count &&
                         scan.prefixes[p].first == expected[p].first &&

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/save_string_reference.hpp"
+
 namespace tagwright {
 namespace {
 
@@ -299,36 +301,6 @@ TEST(SaveReaders, RefusalsShantaeAndReasons) {
     EXPECT_EQ(readAres(scanSaveStrings(imageWith(0x4000, {}))).reason, ReaderReason::NoString);
 }
 
-// Every place where a prefix starts, found the slow way.
-std::vector<std::pair<std::uint64_t, std::uint16_t>> bruteForce(const Bytes& bytes) {
-    const std::vector<std::pair<SavePrefix, std::string>> prefixes = {
-        {SavePrefix::Eeprom, "EEPROM_"},       {SavePrefix::EepromV, "EEPROM_V"},
-        {SavePrefix::Sram, "SRAM_"},           {SavePrefix::SramV, "SRAM_V"},
-        {SavePrefix::SramFV, "SRAM_F_V"},      {SavePrefix::Flash1M, "FLASH1M_"},
-        {SavePrefix::Flash1MV, "FLASH1M_V"},   {SavePrefix::Flash512, "FLASH512_"},
-        {SavePrefix::Flash512V, "FLASH512_V"}, {SavePrefix::FlashUnderscore, "FLASH_"},
-        {SavePrefix::FlashV, "FLASH_V"},       {SavePrefix::Shantae, "Shantae"},
-    };
-    std::vector<std::pair<std::uint64_t, std::uint16_t>> found;
-    const std::string text(bytes.begin(), bytes.end());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint16_t mask = 0;
-        for (const auto& [prefix, spelling] : prefixes) {
-            if (text.compare(i, spelling.size(), spelling) == 0) {
-                mask |= static_cast<std::uint16_t>(1u << static_cast<unsigned>(prefix));
-            }
-        }
-        if (text.compare(i, 5, "FLASH") == 0 && text.compare(i, 8, "FLASH1M_") != 0 &&
-            text.compare(i, 9, "FLASH512_") != 0) {
-            mask |= static_cast<std::uint16_t>(1u << static_cast<unsigned>(SavePrefix::FlashPlain));
-        }
-        if (mask != 0) {
-            found.emplace_back(i, mask);
-        }
-    }
-    return found;
-}
-
 TEST(SaveStringScan, FindsWhatABruteForceSearchFindsWhateverThePieces) {
     // Strings packed densely, at every alignment, cut by the end of the file.
     const std::string words[] = {"EEPROM_V", "SRAM_F_V", "FLASH1M_V", "FLASH512_V", "FLASH_",
@@ -340,7 +312,8 @@ TEST(SaveStringScan, FindsWhatABruteForceSearchFindsWhateverThePieces) {
     }
     text += "FLASH512";  // a prefix cut short by the end of the file
     const Bytes bytes(text.begin(), text.end());
-    const auto expected = bruteForce(bytes);
+    const auto expected = testing::referencePlaces(bytes);
+    const auto seen = testing::referenceSeen(expected);
     ASSERT_GT(expected.size(), 60u);
 
     for (const std::size_t piece : {1u, 2u, 7u, 15u, 16u, 17u, 31u, 100u, 4096u}) {
@@ -357,18 +330,10 @@ TEST(SaveStringScan, FindsWhatABruteForceSearchFindsWhateverThePieces) {
             EXPECT_EQ(scan.hits[i].prefixes, expected[i].second) << piece;
         }
         for (std::size_t p = 0; p < kSavePrefixCount; ++p) {
-            std::optional<std::uint64_t> first, firstAligned;
-            std::uint64_t count = 0;
-            for (const auto& [offset, mask] : expected) {
-                if ((mask >> p & 1u) != 0) {
-                    ++count;
-                    first = first ? first : offset;
-                    firstAligned = firstAligned || offset % 4 != 0 ? firstAligned : offset;
-                }
-            }
-            EXPECT_EQ(scan.prefixes[p].count, count) << piece << " prefix " << p;
-            EXPECT_EQ(scan.prefixes[p].first, first) << piece << " prefix " << p;
-            EXPECT_EQ(scan.prefixes[p].firstAligned, firstAligned) << piece << " prefix " << p;
+            EXPECT_EQ(scan.prefixes[p].count, seen[p].count) << piece << " prefix " << p;
+            EXPECT_EQ(scan.prefixes[p].first, seen[p].first) << piece << " prefix " << p;
+            EXPECT_EQ(scan.prefixes[p].firstAligned, seen[p].firstAligned)
+                << piece << " prefix " << p;
         }
     }
 }

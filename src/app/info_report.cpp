@@ -214,7 +214,7 @@ int infoMode(std::span<const std::string> names, std::ostream& out) {
                 facts);
             if (outcome == files::ReadOutcome::CannotOpen) {
                 problem = "There was a problem opening the file you specified!";
-            } else if (outcome != files::ReadOutcome::Read || !facts.sameFileAs(*measured)) {
+            } else if (outcome != files::ReadOutcome::Read || !facts.matches(*measured)) {
                 problem = "There was a problem reading the file you specified!";
             }
         }

@@ -53,6 +53,12 @@ struct FileFacts {
     bool sameFileAs(const FileFacts& other) const {
         return device == other.device && number == other.number;
     }
+    // Whether an open file is the one `measured` describes: the same size, and the
+    // same file unless the measurement carries no identity (device and number zero).
+    bool matches(const FileFacts& measured) const {
+        const bool identityKnown = measured.device != 0 || measured.number != 0;
+        return size == measured.size && (!identityKnown || sameFileAs(measured));
+    }
 };
 
 // Opens, measures and closes the named regular file. Nothing for a name that does
@@ -93,5 +99,14 @@ enum class WriteOutcome {
 };
 
 WriteOutcome replaceFile(const std::string& name, const Content& content);
+
+// --- shared by the platform files ---
+
+// Hands the content to `write` in order, in pieces of at most 1 MiB (the fill from
+// one 64 KiB block on the stack, so padding needs no heap memory), and stops at
+// the first piece `write` refuses. Nothing when all went out; otherwise WriteFailed,
+// or FillFailed when the refused piece was fill.
+std::optional<WriteOutcome> writeInPieces(
+    const Content& content, const std::function<bool(std::span<const std::uint8_t>)>& write);
 
 }  // namespace tagwright::files

@@ -89,10 +89,6 @@ bool writeAll(int fd, const std::uint8_t* bytes, std::size_t count) {
     return true;
 }
 
-// 64 KiB of one byte value, for the fill: kept on the stack, so padding needs no
-// memory from the heap.
-constexpr std::size_t kFillBlock = std::size_t{64} * 1024;
-
 // Signals whose default action ends the program and which must not strand a
 // half-written file. They are blocked while a new file exists and looked at between
 // blocks; destroying the guard unblocks them, so one that came is delivered then.
@@ -136,35 +132,11 @@ class SignalGuard {
     bool active_ = false;
 };
 
-enum class Phase { Segments, Fill };
-
-// Writes the content to `fd`; on failure says in which phase. With a guard, gives
-// up as soon as a signal has arrived.
-std::optional<Phase> writeContent(int fd, const Content& content, const SignalGuard* guard) {
-    auto interrupted = [guard] { return guard != nullptr && guard->arrived(); };
-    for (const auto segment : content.segments) {
-        // Large segments go out in slices so a signal is noticed within a few milliseconds.
-        for (std::size_t at = 0; at < segment.size(); at += kFillBlock * 16) {
-            const std::size_t n = std::min(segment.size() - at, kFillBlock * 16);
-            if (interrupted() || !writeAll(fd, segment.data() + at, n)) {
-                return Phase::Segments;
-            }
-        }
-    }
-    std::array<std::uint8_t, kFillBlock> block;
-    block.fill(content.fillByte);
-    for (std::uint64_t left = content.fillCount; left > 0;) {
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
-        if (interrupted() || !writeAll(fd, block.data(), n)) {
-            return Phase::Fill;
-        }
-        left -= n;
-    }
-    return std::nullopt;
-}
-
-WriteOutcome failureOf(Phase phase) {
-    return phase == Phase::Fill ? WriteOutcome::FillFailed : WriteOutcome::WriteFailed;
+// Writes the content to `fd`. With a guard, gives up as soon as a signal has arrived.
+std::optional<WriteOutcome> writeContent(int fd, const Content& content, const SignalGuard* guard) {
+    return writeInPieces(content, [fd, guard](std::span<const std::uint8_t> piece) {
+        return (guard == nullptr || !guard->arrived()) && writeAll(fd, piece.data(), piece.size());
+    });
 }
 
 // --- resolving the output name -------------------------------------------------
@@ -417,7 +389,7 @@ bool takeOverAttributes(int fd, const std::optional<struct stat>& old) {
 // Writes to a descriptor or device directly; there is nothing to replace.
 WriteOutcome writeDirectly(int fd, const Content& content) {
     if (const auto failed = writeContent(fd, content, nullptr)) {
-        return failureOf(*failed);
+        return *failed;
     }
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::fsync(fd) != 0) {
@@ -459,7 +431,7 @@ WriteOutcome writeBeside(const Target& target, const Content& content) {
             return WriteOutcome::WriteFailed;
         }
         if (const auto failed = writeContent(file.fd(), content, &guard)) {
-            return failureOf(*failed);
+            return *failed;
         }
         if (::fsync(file.fd()) != 0 || guard.arrived()) {
             return WriteOutcome::WriteFailed;
@@ -496,9 +468,7 @@ ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
     if (!fd) {
         return ReadOutcome::CannotOpen;
     }
-    const FileFacts facts = factsOf(st);
-    const bool identityKnown = measured.device != 0 || measured.number != 0;
-    if (facts.size != measured.size || (identityKnown && !facts.sameFileAs(measured))) {
+    if (!factsOf(st).matches(measured)) {
         return ReadOutcome::Changed;
     }
     std::size_t got = 0;

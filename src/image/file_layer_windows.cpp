@@ -15,7 +15,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <utility>
 
@@ -119,27 +118,10 @@ bool writeAll(HANDLE file, const std::uint8_t* bytes, std::size_t count) {
     return true;
 }
 
-constexpr std::size_t kFillBlock = std::size_t{64} * 1024;
-
-// Writes the content; on failure says whether the fill had begun.
 std::optional<WriteOutcome> writeContent(HANDLE file, const Content& content) {
-    const bool segmentsWritten =
-        std::all_of(content.segments.begin(), content.segments.end(), [file](auto segment) {
-            return segment.empty() || writeAll(file, segment.data(), segment.size());
-        });
-    if (!segmentsWritten) {
-        return WriteOutcome::WriteFailed;
-    }
-    std::array<std::uint8_t, kFillBlock> block;
-    block.fill(content.fillByte);
-    for (std::uint64_t left = content.fillCount; left > 0;) {
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
-        if (!writeAll(file, block.data(), n)) {
-            return WriteOutcome::FillFailed;
-        }
-        left -= n;
-    }
-    return std::nullopt;
+    return writeInPieces(content, [file](std::span<const std::uint8_t> piece) {
+        return writeAll(file, piece.data(), piece.size());
+    });
 }
 
 bool markForDeletion(HANDLE file, bool remove) {
@@ -250,8 +232,7 @@ ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
     if (!file) {
         return ReadOutcome::CannotOpen;
     }
-    const bool identityKnown = measured.device != 0 || measured.number != 0;
-    if (facts.size != measured.size || (identityKnown && !facts.sameFileAs(measured))) {
+    if (!facts.matches(measured)) {
         return ReadOutcome::Changed;
     }
     std::size_t got = 0;
