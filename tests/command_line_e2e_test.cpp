@@ -5,6 +5,7 @@
 
 #include "image/cartridge_header.hpp"
 #include "support/expected_text.hpp"
+#include "support/program_test.hpp"
 #include "support/run_program.hpp"
 #include "support/temp_dir.hpp"
 
@@ -13,8 +14,6 @@ namespace {
 
 using testing::patternBytes;
 using testing::readFile;
-using testing::RunResult;
-using testing::TempDir;
 using testing::writeFile;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -42,17 +41,8 @@ Bytes concat(Bytes a, const std::string& b) {
     return a;
 }
 
-class CommandLine : public ::testing::Test {
+class CommandLine : public testing::ProgramInFolder {
   protected:
-    TempDir dir;
-    Bytes input = patternBytes(1000);
-
-    void SetUp() override { writeFile(dir.file("in.gba"), input); }
-
-    RunResult run(const std::vector<std::string>& arguments, testing::RunOptions options = {}) {
-        options.workingDirectory = dir.folder();
-        return testing::runProgram(testing::tagwrightPath(), arguments, options);
-    }
     Bytes output(const std::string& name = "rompatched.gba") { return readFile(dir.file(name)); }
 };
 

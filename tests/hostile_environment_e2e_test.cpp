@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "support/expected_text.hpp"
+#include "support/program_test.hpp"
 #include "support/run_program.hpp"
 #include "support/temp_dir.hpp"
 
@@ -25,15 +26,11 @@ using namespace testing;  // NOLINT: the helpers of this test suite
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-class HostileEnvironment : public ::testing::Test {
+class HostileEnvironment : public ProgramInFolder {
   protected:
-    TempDir dir;
-    Bytes input = patternBytes(1000);
-
-    void SetUp() override { writeFile(dir.file("in.gba"), input); }
+    // Here the program must also always come to an end.
     RunResult run(const std::vector<std::string>& arguments, RunOptions options = {}) {
-        options.workingDirectory = dir.folder();
-        auto result = runProgram(tagwrightPath(), arguments, options);
+        auto result = ProgramInFolder::run(arguments, std::move(options));
         EXPECT_FALSE(result.timedOut);
         return result;
     }

@@ -6,6 +6,7 @@
 
 #include "image/cartridge_header.hpp"
 #include "support/expected_text.hpp"
+#include "support/program_test.hpp"
 #include "support/run_program.hpp"
 #include "support/temp_dir.hpp"
 
@@ -62,20 +63,16 @@ std::string lastBytesWarning(const std::string& name, int type) {
            std::to_string(type) + ") avoids this\n";
 }
 
-class Interactive : public ::testing::Test {
+class Interactive : public ProgramInFolder {
   protected:
-    TempDir dir;
-    Bytes input = patternBytes(1000);
-
     void SetUp() override {
         std::fill(input.begin() + 600, input.begin() + 700, 0);  // room at 600
-        writeFile(dir.file("in.gba"), input);
+        ProgramInFolder::SetUp();
     }
     RunResult session(const std::string& typed, const std::string& expectedErr = "") {
         RunOptions options;
-        options.workingDirectory = dir.folder();
         options.input = typed;
-        auto result = runProgram(tagwrightPath(), {}, options);
+        auto result = run({}, options);
         EXPECT_EQ(result.exitStatus, 0);
         EXPECT_EQ(result.err, expectedErr);
         return result;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "support/expected_text.hpp"
+#include "support/program_test.hpp"
 #include "support/run_program.hpp"
 #include "support/temp_dir.hpp"
 
@@ -14,16 +15,7 @@ namespace {
 using namespace testing;  // NOLINT: the helpers of this test suite
 using Bytes = std::vector<std::uint8_t>;
 
-class Windows : public ::testing::Test {
-  protected:
-    TempDir dir;
-    Bytes input = patternBytes(1000);
-    void SetUp() override { writeFile(dir.file("in.gba"), input); }
-    RunResult run(const std::vector<std::string>& arguments, RunOptions options = {}) {
-        options.workingDirectory = dir.folder();
-        return runProgram(tagwrightPath(), arguments, options);
-    }
-};
+class Windows : public ProgramInFolder {};
 
 TEST_F(Windows, DevicesAreWrittenDirectly) {
     for (const std::string device : {"NUL", "nul", "NUL.gba"}) {

@@ -14,7 +14,6 @@ namespace tagwright {
 namespace {
 
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
-constexpr std::uint64_t kThirtyTwoMiB = std::uint64_t{32} << 20;
 constexpr int kNameColumn = 16;
 
 std::string hex(std::uint64_t value, int digits = 2) {

@@ -61,6 +61,7 @@ std::string readerWarning(const std::string& name, const SaveStringScan& scan, S
     std::string who;
     std::vector<std::string> remedies;
     std::vector<ReaderReason> explained;  // each reason is given once
+    bool givesSaid = false;               // "gives" stands once, before the first outcome
     for (const Reader reader : kStringReaders) {
         const ReaderView view = readAs(reader, scan, name);
         if (view.outcome == wanted) {
@@ -71,8 +72,9 @@ std::string readerWarning(const std::string& name, const SaveStringScan& scan, S
         if (view.outcome == ReaderOutcome::Refused) {
             who += " refuses the file";
         } else {
-            who += who.find(" gives ") == std::string::npos ? " gives " : " ";
+            who += givesSaid ? " " : " gives ";
             who += outcomeText(view.outcome);
+            givesSaid = true;
         }
         if (view.reason != ReaderReason::Plain &&
             std::find(explained.begin(), explained.end(), view.reason) == explained.end()) {

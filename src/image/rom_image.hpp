@@ -38,15 +38,10 @@
 #include <string_view>
 
 #include "image/cartridge_header.hpp"
+#include "image/file_layer.hpp"
 #include "image/save_type.hpp"
 
 namespace tagwright {
-
-// Which file was measured, where the platform tells (zero where it does not).
-struct FileIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t number = 0;
-};
 
 enum class Padding { None, ToPowerOfTwo };
 
@@ -61,8 +56,8 @@ class RomImage {
 
     // Both headers at their defaults, no buffer, size 0. Used only to measure files.
     RomImage() noexcept;
-    // Obtains a zeroed buffer of tagAreaOffset(size) + 12 bytes. If it cannot be obtained, says so on
-    // `out` and the image has no buffer: it must not be loaded, searched, tagged or written.
+    // Obtains a zeroed buffer of tagAreaOffset(size) + 12 bytes. If it cannot be obtained, says so
+    // on `out` and the image has no buffer: it must not be loaded, searched, tagged or written.
     explicit RomImage(std::int32_t size, std::ostream& out = std::cout);
 
     RomImage(const RomImage&) = delete;
@@ -85,12 +80,12 @@ class RomImage {
     // (or is not a regular file), and one of 2 GiB or more, on `out`.
     std::optional<std::int32_t> probeSize(const std::string& name, std::ostream& out = std::cout);
     // The file the last successful probeSize() measured.
-    const std::optional<FileIdentity>& probedFile() const { return probed_; }
+    const std::optional<files::FileFacts>& probedFile() const { return probed_; }
     // Reads the whole file (size bytes) into the buffer and its first 192 bytes over
     // the working header. Reports a file that cannot be opened, and one that is not
     // the file measured: another size, or another file than `measured`.
     bool load(const std::string& name, std::ostream& out = std::cout,
-              const std::optional<FileIdentity>& measured = std::nullopt);
+              const std::optional<files::FileFacts>& measured = std::nullopt);
     // Writes the output file (see the layout above), padded to the next power of two
     // when asked, in one step: the name shows the old file until the new one is
     // complete and synced, and a failure leaves it as it was. A failure to write the
@@ -138,7 +133,7 @@ class RomImage {
     std::unique_ptr<std::uint8_t[], FreeDeleter> data_;
     std::int32_t size_ = 0;
     std::int32_t emptySpaceOffset_ = -1;
-    std::optional<FileIdentity> probed_;
+    std::optional<files::FileFacts> probed_;
     CartridgeHeader header_;
     CartridgeHeader defaultHeader_;
 };

@@ -50,22 +50,19 @@ std::optional<std::int32_t> RomImage::probeSize(const std::string& name, std::os
         return std::nullopt;
     }
     size_ = static_cast<std::int32_t>(facts->size);
-    probed_ = FileIdentity{facts->device, facts->number};
+    probed_ = facts;
     return size_;
 }
 
 bool RomImage::load(const std::string& name, std::ostream& out,
-                    const std::optional<FileIdentity>& measured) {
+                    const std::optional<files::FileFacts>& measured) {
     if (!data_) {
         return false;
     }
     const auto image = mutableBuffer().first(static_cast<std::size_t>(size_));
-    files::FileFacts expected;
+    // The size is the one this image was made for; the identity, when given, the probe's.
+    files::FileFacts expected = measured.value_or(files::FileFacts{});
     expected.size = image.size();
-    if (measured) {
-        expected.device = measured->device;
-        expected.number = measured->number;
-    }
     switch (files::readWhole(name, expected, image)) {
         case files::ReadOutcome::Read:
             loadBytes(image);

@@ -7,7 +7,6 @@ namespace tagwright {
 
 namespace {
 
-constexpr std::uint64_t kThirtyTwoMiB = std::uint64_t{32} << 20;
 constexpr std::uint64_t kNanoBoyAdvanceSmallest = 228;
 
 constexpr std::uint16_t bit(SavePrefix prefix) {

@@ -47,6 +47,9 @@
 
 namespace tagwright {
 
+// NanoBoyAdvance and SkyEmu refuse files larger than this (the largest GBA ROM).
+inline constexpr std::uint64_t kThirtyTwoMiB = std::uint64_t{32} << 20;
+
 enum class SavePrefix : std::uint8_t {
     Eeprom,           // EEPROM_
     EepromV,          // EEPROM_V
