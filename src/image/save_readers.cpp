@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 
 namespace tagwright {
 
@@ -214,7 +215,44 @@ struct Types {
         const std::array<bool, 4> present = {eeprom, sram, flash64k, flash128k};
         return static_cast<int>(std::count(present.begin(), present.end(), true));
     }
+    bool has(ReaderOutcome outcome) const {
+        switch (outcome) {
+            case ReaderOutcome::Eeprom:
+                return eeprom;
+            case ReaderOutcome::Sram:
+                return sram;
+            case ReaderOutcome::Flash64k:
+                return flash64k;
+            case ReaderOutcome::Flash128k:
+                return flash128k;
+            default:
+                return false;
+        }
+    }
+    // The first type of `order` that is present.
+    std::optional<ReaderOutcome> firstOf(std::initializer_list<ReaderOutcome> order) const {
+        const auto found = std::find_if(order.begin(), order.end(),
+                                        [this](ReaderOutcome outcome) { return has(outcome); });
+        return found == order.end() ? std::nullopt : std::optional(*found);
+    }
+    void add(ReaderOutcome outcome) {
+        eeprom = eeprom || outcome == ReaderOutcome::Eeprom;
+        sram = sram || outcome == ReaderOutcome::Sram;
+        flash64k = flash64k || outcome == ReaderOutcome::Flash64k;
+        flash128k = flash128k || outcome == ReaderOutcome::Flash128k;
+    }
 };
+
+// The types of the prefixes that end in "_", anywhere: what the libretro core and
+// SkyEmu look for.
+Types underscoreTypes(const SaveStringScan& scan) {
+    Types types;
+    types.eeprom = seen(scan, SavePrefix::Eeprom);
+    types.sram = seen(scan, SavePrefix::Sram);
+    types.flash64k = seen(scan, SavePrefix::FlashUnderscore) || seen(scan, SavePrefix::Flash512);
+    types.flash128k = seen(scan, SavePrefix::Flash1M);
+    return types;
+}
 
 ReaderView typed(ReaderOutcome outcome, const Types& types) {
     return {outcome, types.count() > 1 ? ReaderReason::MixedTypes : ReaderReason::Plain};
@@ -297,26 +335,14 @@ ReaderView readVbaM(const SaveStringScan& scan) {
 }
 
 ReaderView readVbaMLibretro(const SaveStringScan& scan) {
-    Types types;
-    types.flash128k = seen(scan, SavePrefix::Flash1M);
-    types.flash64k = seen(scan, SavePrefix::FlashUnderscore) || seen(scan, SavePrefix::Flash512);
-    types.eeprom = seen(scan, SavePrefix::Eeprom);
-    types.sram = seen(scan, SavePrefix::Sram);
+    const Types types = underscoreTypes(scan);
     if (seen(scan, SavePrefix::Shantae)) {
         const bool onlySram = types.sram && types.count() == 1;
         return {ReaderOutcome::Sram, onlySram ? ReaderReason::Plain : ReaderReason::Shantae};
     }
-    if (types.flash128k) {
-        return typed(ReaderOutcome::Flash128k, types);
-    }
-    if (types.flash64k) {
-        return typed(ReaderOutcome::Flash64k, types);
-    }
-    if (types.eeprom) {
-        return typed(ReaderOutcome::Eeprom, types);
-    }
-    if (types.sram) {
-        return typed(ReaderOutcome::Sram, types);
+    if (const auto type = types.firstOf({ReaderOutcome::Flash128k, ReaderOutcome::Flash64k,
+                                         ReaderOutcome::Eeprom, ReaderOutcome::Sram})) {
+        return typed(*type, types);
     }
     return {ReaderOutcome::None, ReaderReason::NoString};
 }
@@ -350,10 +376,7 @@ ReaderView readNanoBoyAdvance(const SaveStringScan& scan) {
         if (!at) {
             continue;
         }
-        types.eeprom = types.eeprom || candidate.outcome == ReaderOutcome::Eeprom;
-        types.sram = types.sram || candidate.outcome == ReaderOutcome::Sram;
-        types.flash64k = types.flash64k || candidate.outcome == ReaderOutcome::Flash64k;
-        types.flash128k = types.flash128k || candidate.outcome == ReaderOutcome::Flash128k;
+        types.add(candidate.outcome);
         if (!firstAt || *at < *firstAt) {
             firstAt = at;
             first = candidate.outcome;
@@ -375,25 +398,13 @@ ReaderView readSkyEmu(const SaveStringScan& scan, std::string_view fileName) {
     if (scan.fileSize > kThirtyTwoMiB) {
         return {ReaderOutcome::Refused, ReaderReason::TooLarge};
     }
-    Types types;
-    types.eeprom = seen(scan, SavePrefix::Eeprom);
-    types.sram = seen(scan, SavePrefix::Sram);
-    types.flash64k = seen(scan, SavePrefix::FlashUnderscore) || seen(scan, SavePrefix::Flash512);
-    types.flash128k = seen(scan, SavePrefix::Flash1M);
+    const Types types = underscoreTypes(scan);
     if (types.count() > 1) {
         return {ReaderOutcome::None, ReaderReason::MixedTypes};
     }
-    if (types.eeprom) {
-        return {ReaderOutcome::Eeprom, ReaderReason::Plain};
-    }
-    if (types.sram) {
-        return {ReaderOutcome::Sram, ReaderReason::Plain};
-    }
-    if (types.flash64k) {
-        return {ReaderOutcome::Flash64k, ReaderReason::Plain};
-    }
-    if (types.flash128k) {
-        return {ReaderOutcome::Flash128k, ReaderReason::Plain};
+    if (const auto type = types.firstOf({ReaderOutcome::Eeprom, ReaderOutcome::Sram,
+                                         ReaderOutcome::Flash64k, ReaderOutcome::Flash128k})) {
+        return {*type, ReaderReason::Plain};
     }
     return {ReaderOutcome::None, ReaderReason::NoString};
 }
@@ -409,17 +420,9 @@ ReaderView readAres(const SaveStringScan& scan) {
     types.eeprom = visible(SavePrefix::EepromV);
     types.flash64k = visible(SavePrefix::FlashV) || visible(SavePrefix::Flash512V);
     types.flash128k = visible(SavePrefix::Flash1MV);
-    if (types.sram) {
-        return typed(ReaderOutcome::Sram, types);
-    }
-    if (types.eeprom) {
-        return typed(ReaderOutcome::Eeprom, types);
-    }
-    if (types.flash64k) {
-        return typed(ReaderOutcome::Flash64k, types);
-    }
-    if (types.flash128k) {
-        return typed(ReaderOutcome::Flash128k, types);
+    if (const auto type = types.firstOf({ReaderOutcome::Sram, ReaderOutcome::Eeprom,
+                                         ReaderOutcome::Flash64k, ReaderOutcome::Flash128k})) {
+        return typed(*type, types);
     }
     const bool anyAtTheEnd = seen(scan, SavePrefix::SramV) || seen(scan, SavePrefix::SramFV) ||
                              seen(scan, SavePrefix::EepromV) || seen(scan, SavePrefix::FlashV) ||
