@@ -7,6 +7,7 @@
 
 #include "console/banner_box.hpp"
 #include "console/rom_file_prompt.hpp"
+#include "console/terminal_text.hpp"
 #include "support/temp_dir.hpp"
 
 namespace tagwright {
@@ -130,6 +131,19 @@ TEST_F(RomFilePrompt, GivesUpAtTheEndOfTheInput) {
     std::string shown;
     EXPECT_FALSE(prompt("nothing-here.gba\n", shown));
     EXPECT_EQ(shown, intro + "\n" + problem + intro + "\n");
+}
+
+}  // namespace
+}  // namespace tagwright
+
+namespace tagwright {
+namespace {
+
+TEST(TerminalText, ControlBytesAreEscapedAndTheRestKept) {
+    const std::string raw = std::string("a\x1b]52;c;X\x07 b\nc\rd\te\x7f") + '\0' + "\x01\x1f" +
+                            "\\ \xc3\xa9";
+    EXPECT_EQ(terminalSafe(raw), "a\\e]52;c;X\\x07 b\\nc\\rd\\te\\x7F\\x00\\x01\\x1F\\ \xc3\xa9");
+    EXPECT_EQ(terminalSafe("plain-name_1.gba"), "plain-name_1.gba");
 }
 
 }  // namespace
