@@ -22,7 +22,7 @@ using Bytes = std::vector<std::uint8_t>;
 std::optional<std::size_t> referenceRunEnd(std::span<const std::uint8_t> image) {
     for (std::size_t p = 11; p < image.size(); ++p) {
         const std::size_t s = p - 11;
-        if (s >= 192 && s % 4 == 0 &&
+        if (s >= 228 && s % 4 == 0 &&
             std::all_of(image.begin() + static_cast<std::ptrdiff_t>(s),
                         image.begin() + static_cast<std::ptrdiff_t>(p) + 1,
                         [](std::uint8_t b) { return b == 0; })) {

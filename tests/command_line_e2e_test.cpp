@@ -59,7 +59,7 @@ TEST_F(CommandLine, TypicalRunTagsEditsAndPads) {
     EXPECT_EQ(text.substr(0xA0, 12), std::string("OhHellYeah\0\0", 12));
     EXPECT_EQ(text.substr(0xAC, 6), "ARSEME");
     EXPECT_EQ(out[0xBC], 0xFF);
-    EXPECT_EQ(text.substr(1000, 12), "SRAM_V113   ");
+    EXPECT_EQ(text.substr(1000, 12), std::string("SRAM_V113\0\0\0", 12));
     EXPECT_EQ(Bytes(out.begin() + 192, out.begin() + 1000),
               Bytes(input.begin() + 192, input.end()));
     EXPECT_EQ(Bytes(out.begin() + 1012, out.end()), Bytes(12, 0xFF));
@@ -85,7 +85,7 @@ TEST_F(CommandLine, OptionsActInCommandLineOrderWhereverTheNameStands) {
     EXPECT_EQ(output("a.gba"), output("b.gba"));
     CartridgeHeader header = repairedHeaderOf(input);
     header.setTitle("SECOND");
-    EXPECT_EQ(output("a.gba"), concat(withHeader(input, header), "SRAM_V113   "));
+    EXPECT_EQ(output("a.gba"), concat(withHeader(input, header), std::string("SRAM_V113\0\0\0", 12)));
 
     // The last -s or -e decides the mode; each acts on the image as it is then.
     Bytes roomy = patternBytes(1000);
@@ -94,11 +94,11 @@ TEST_F(CommandLine, OptionsActInCommandLineOrderWhereverTheNameStands) {
     ASSERT_EQ(run({"roomy.gba", "-s6", "-e1", "-oc.gba"}).exitStatus, 0);
     ASSERT_EQ(run({"roomy.gba", "-e1", "-s6", "-od.gba"}).exitStatus, 0);
     Bytes embedded = roomy;
-    const std::string eeprom = "EEPROM_V120 ";
+    const std::string eeprom = std::string("EEPROM_V120\0", 12);
     std::copy(eeprom.begin(), eeprom.end(), embedded.begin() + 400);
     const Bytes expected = withHeader(embedded, repairedHeaderOf(roomy));
     EXPECT_EQ(output("c.gba"), expected);
-    EXPECT_EQ(output("d.gba"), concat(expected, "SRAM_V113   "));
+    EXPECT_EQ(output("d.gba"), concat(expected, std::string("SRAM_V113\0\0\0", 12)));
 }
 
 TEST_F(CommandLine, InvalidOptionsAreReportedAndTheRunGoesOn) {
@@ -203,7 +203,7 @@ TEST_F(CommandLine, LongOptionsWinWhereverTheyStand) {
 TEST_F(CommandLine, OutputNamingTheInputReplacesIt) {
     const auto result = run({"in.gba", "-s6", "-oin.gba"});
     EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(output("in.gba"), concat(withHeader(input, repairedHeaderOf(input)), "SRAM_V113   "));
+    EXPECT_EQ(output("in.gba"), concat(withHeader(input, repairedHeaderOf(input)), std::string("SRAM_V113\0\0\0", 12)));
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.gba"});
 }
 
@@ -224,7 +224,7 @@ TEST_F(CommandLine, AppendedTagsStartAtAMultipleOfFour) {
     ASSERT_EQ(run({"odd.gba", "-s6", "-p", "-opadded.gba"}).exitStatus, 0);
     const Bytes padded = output("padded.gba");
     ASSERT_EQ(padded.size(), 1024u);
-    EXPECT_EQ(std::string(padded.begin() + 1004, padded.begin() + 1016), "SRAM_V113   ");
+    EXPECT_EQ(std::string(padded.begin() + 1004, padded.begin() + 1016), std::string("SRAM_V113\0\0\0", 12));
 }
 
 TEST_F(CommandLine, PaddingWorksOnTheFileAsWritten) {

@@ -91,7 +91,7 @@ TEST_F(HostileEnvironment, FifoIsWrittenDirectlyPaddingIncluded) {
         }
         reader.join();
         ASSERT_EQ(received.size(), pad ? 1024u : 1012u);
-        EXPECT_EQ(std::string(received.begin() + 1000, received.begin() + 1012), "SRAM_V113   ");
+        EXPECT_EQ(std::string(received.begin() + 1000, received.begin() + 1012), std::string("SRAM_V113\0\0\0", 12));
         EXPECT_EQ(result.exitStatus, 0);
         EXPECT_EQ(result.out, kCredits);
     }
@@ -125,7 +125,7 @@ TEST_F(HostileEnvironment, DescriptorNamesWriteToTheOpenDescriptor) {
     const auto piped = run({"in.gba", "-s6", "-p", "-o/dev/stdout"});
     EXPECT_EQ(piped.exitStatus, 0);
     ASSERT_EQ(piped.out.size(), 1024 + kCredits.size());
-    EXPECT_EQ(piped.out.substr(1000, 12), "SRAM_V113   ");
+    EXPECT_EQ(piped.out.substr(1000, 12), std::string("SRAM_V113\0\0\0", 12));
     EXPECT_EQ(piped.out.substr(1024), kCredits);
 
     // Into a file standard output appends to: what it held stays, the inode too.

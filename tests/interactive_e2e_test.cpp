@@ -107,7 +107,7 @@ TEST_F(Interactive, SavePatchScreenSavesSeveralFilesInOneVisit) {
     ASSERT_EQ(sram.size(), 1012u);
     EXPECT_TRUE(std::equal(flash.begin(), flash.begin() + 1000, sram.begin()));
     EXPECT_EQ(text("flash.gba", 1000, 12), "FLASH1M_V103");
-    EXPECT_EQ(text("sram.gba", 1000, 12), "SRAM_V113   ");
+    EXPECT_EQ(text("sram.gba", 1000, 12), std::string("SRAM_V113\0\0\0", 12));
     EXPECT_EQ(Bytes(flash.begin() + 192, flash.begin() + 1000),
               Bytes(input.begin() + 192, input.end()));
     EXPECT_EQ(file("in.gba"), input);
@@ -119,8 +119,8 @@ TEST_F(Interactive, EmptySpaceScreenEmbedsAtOnePlace) {
                               kEmptySpaceMenu + kSaveAs + kEmptySpaceMenu + kSaveAs +
                               kEmptySpaceMenu + kQuit);
     EXPECT_EQ(file("a.gba").size(), 1000u);
-    EXPECT_EQ(text("a.gba", 600, 12), "EEPROM_V120 ");
-    EXPECT_EQ(text("b.gba", 600, 12), "SRAM_V113   ");
+    EXPECT_EQ(text("a.gba", 600, 12), std::string("EEPROM_V120\0", 12));
+    EXPECT_EQ(text("b.gba", 600, 12), std::string("SRAM_V113\0\0\0", 12));
 }
 
 TEST_F(Interactive, ScreensThatCannotWorkGoBackToTheMainMenu) {
@@ -181,7 +181,7 @@ TEST_F(Interactive, FailedSaveIsReportedAndTheScreenCarriesOn) {
                               "Problem creating file to write\n" + kSaveMenu + kSaveAs + kSaveMenu +
                               kQuit);
     EXPECT_EQ(file("in.gba").size(), 1012u);  // its own name replaces the input
-    EXPECT_EQ(text("in.gba", 1000, 12), "SRAM_V113   ");
+    EXPECT_EQ(text("in.gba", 1000, 12), std::string("SRAM_V113\0\0\0", 12));
 }
 
 TEST_F(Interactive, EndOfInputAtEveryKindOfPromptEndsQuietly) {

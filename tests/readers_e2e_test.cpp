@@ -52,7 +52,7 @@ class Readers : public ::testing::Test {
 };
 
 TEST_F(Readers, InfoReportsEveryFileAndSaysWhoReadsWhat) {
-    writeFile(dir.file("good.gba"), romWith({{0x800, "SRAM_V113   "}}));
+    writeFile(dir.file("good.gba"), romWith({{0x800, std::string("SRAM_V113\0\0\0", 12)}}));
     Bytes broken = romWith({{0x801, "FLASH1M_V103"}});
     broken[0xB2] = 0;
     writeFile(dir.file("broken.gba"), broken);
@@ -103,7 +103,7 @@ TEST_F(Readers, InfoReportsEveryFileAndSaysWhoReadsWhat) {
 }
 
 TEST_F(Readers, InfoWithoutFilesAndWithOptions) {
-    writeFile(dir.file("good.gba"), romWith({{0x800, "SRAM_V113   "}}));
+    writeFile(dir.file("good.gba"), romWith({{0x800, std::string("SRAM_V113\0\0\0", 12)}}));
     const auto none = run({"--info"});
     EXPECT_EQ(none.exitStatus, 255);
     EXPECT_EQ(none.out, "Filename needed!\n");

@@ -70,7 +70,7 @@ TEST(RomImage, OutputIsTheWorkingHeaderThenTheImageInBothModes) {
     const Bytes appended = concatenated(image.outputSegments(false));
     ASSERT_EQ(appended.size(), 1012u);
     EXPECT_EQ(Bytes(appended.begin(), appended.begin() + 1000), inPlace);
-    EXPECT_EQ(std::string(appended.begin() + 1000, appended.end()), "SRAM_V113   ");
+    EXPECT_EQ(std::string(appended.begin() + 1000, appended.end()), std::string("SRAM_V113\0\0\0", 12));
 }
 
 TEST(RomImage, ShortImageTakesTheDefaultsBehindItAndWritesTheHeaderAlone) {
@@ -95,7 +95,7 @@ TEST(RomImage, TagOfAHeaderSizedImageFollowsTheHeader) {
     image.appendSaveTag(SaveType::Eeprom64k);
     const Bytes out = concatenated(image.outputSegments(false));
     ASSERT_EQ(out.size(), 204u);
-    EXPECT_EQ(std::string(out.begin() + 192, out.end()), "EEPROM_V120 ");
+    EXPECT_EQ(std::string(out.begin() + 192, out.end()), std::string("EEPROM_V120\0", 12));
 }
 
 TEST(Padding, NextPowerOfTwoAtOrAboveTheLength) {

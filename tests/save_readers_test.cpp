@@ -339,7 +339,7 @@ TEST(SaveStringScan, FindsWhatABruteForceSearchFindsWhateverThePieces) {
 }
 
 TEST(SaveStringScan, ListsTheTextAndIgnoresTheFill) {
-    const Bytes bytes = imageWith(64, {{8, "SRAM_V113   "}, {60, "FLAS"}});
+    const Bytes bytes = imageWith(64, {{8, std::string("SRAM_V113\0\0\0", 12)}, {60, "FLAS"}});
     SaveStringScanner scanner;
     scanner.feed(bytes);
     scanner.feedFill(1000);

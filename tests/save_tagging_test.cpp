@@ -38,12 +38,12 @@ using testing::kFoundSpace;
 using testing::kNoSpace;
 
 TEST(SaveType, SixTagsOfTwelveBytes) {
-    EXPECT_EQ(tagText(SaveType::Eeprom64k), "EEPROM_V120 ");
-    EXPECT_EQ(tagText(SaveType::Eeprom128k), "EEPROM_V124 ");
+    EXPECT_EQ(tagText(SaveType::Eeprom64k), std::string("EEPROM_V120\0", 12));
+    EXPECT_EQ(tagText(SaveType::Eeprom128k), std::string("EEPROM_V124\0", 12));
     EXPECT_EQ(tagText(SaveType::Flash1M), "FLASH1M_V103");
-    EXPECT_EQ(tagText(SaveType::Flash512k), "FLASH_V123  ");
-    EXPECT_EQ(tagText(SaveType::Sram256k), "SRAM_F_V103 ");
-    EXPECT_EQ(tagText(SaveType::Sram512k), "SRAM_V113   ");
+    EXPECT_EQ(tagText(SaveType::Flash512k), std::string("FLASH_V123\0\0", 12));
+    EXPECT_EQ(tagText(SaveType::Sram256k), std::string("SRAM_F_V103\0", 12));
+    EXPECT_EQ(tagText(SaveType::Sram512k), std::string("SRAM_V113\0\0\0", 12));
     EXPECT_EQ(saveTypeFromNumber(6), SaveType::Sram512k);
     EXPECT_FALSE(saveTypeFromNumber(0));
     EXPECT_FALSE(saveTypeFromNumber(7));
@@ -61,12 +61,12 @@ TEST(SaveTagging, AppendedTagGoesIntoTheTagAreaAndReplacesTheLastOne) {
     image.appendSaveTag(SaveType::Flash1M);
     image.appendSaveTag(SaveType::Sram256k);
     const auto buffer = image.buffer();
-    EXPECT_EQ(std::string(buffer.begin() + 256, buffer.end()), "SRAM_F_V103 ");
+    EXPECT_EQ(std::string(buffer.begin() + 256, buffer.end()), std::string("SRAM_F_V103\0", 12));
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), buffer.begin()));
     EXPECT_EQ(image.size(), 256);
 
     image.appendSaveTag(static_cast<SaveType>(9));  // ignored
-    EXPECT_EQ(std::string(image.buffer().begin() + 256, image.buffer().end()), "SRAM_F_V103 ");
+    EXPECT_EQ(std::string(image.buffer().begin() + 256, image.buffer().end()), std::string("SRAM_F_V103\0", 12));
 }
 
 struct SearchCase {
@@ -83,12 +83,14 @@ TEST(SaveTagging, SearchPrintsOneDotPerPositionAndTheOutcome) {
         {"no zero at all", patternBytes(1000), -1},
         {"stretch of 11 zeros after the header", withZeros(1000, 400, 410), -1},
         {"stretch at 1000..1029", withZeros(2000, 1000, 1029), 1000},
-        {"stretch overlapping the header end", withZeros(400, 150, 299), 192},
+        {"stretch overlapping the header end", withZeros(400, 150, 299), 228},
+        {"zeros 192..239: only the 0xE4 run counts", withZeros(400, 192, 239), 228},
+        {"zeros 192..235: room below 0xE4 only", withZeros(400, 192, 235), -1},
         {"unaligned stretch 1001..1029", withZeros(2000, 1001, 1029), 1004},
         {"unaligned stretch too short once aligned", withZeros(2000, 1001, 1014), -1},
         {"image ending in 12 zeros", withZeros(1000, 988, 999), 988},
         {"only the header is zero", withZeros(1000, 0, 191), -1},
-        {"all zeros", std::vector<std::uint8_t>(300, 0), 192},
+        {"all zeros", std::vector<std::uint8_t>(300, 0), 228},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -112,7 +114,7 @@ TEST(SaveTagging, EmbeddedTagFillsTheRunAndASecondSearchFindsTheNextOne) {
     ASSERT_TRUE(image.findEmptySpace(out));
     image.embedSaveTag(SaveType::Sram512k);
     const auto buffer = image.buffer();
-    EXPECT_EQ(std::string(buffer.begin() + 1000, buffer.begin() + 1012), "SRAM_V113   ");
+    EXPECT_EQ(std::string(buffer.begin() + 1000, buffer.begin() + 1012), std::string("SRAM_V113\0\0\0", 12));
     EXPECT_EQ(std::vector<std::uint8_t>(buffer.begin() + 1012, buffer.begin() + 1030),
               std::vector<std::uint8_t>(18, 0));
 
@@ -122,7 +124,7 @@ TEST(SaveTagging, EmbeddedTagFillsTheRunAndASecondSearchFindsTheNextOne) {
     image.embedSaveTag(SaveType::Eeprom64k);
     image.embedSaveTag(SaveType::Flash512k);  // same place again
     EXPECT_EQ(std::string(image.buffer().begin() + 1012, image.buffer().begin() + 1024),
-              "FLASH_V123  ");
+              std::string("FLASH_V123\0\0", 12));
 
     // 1024..1029 is too short; the offset of the last success stays.
     EXPECT_FALSE(image.findEmptySpace(out));

@@ -42,8 +42,8 @@ echo "== tagwright on a sample ROM"
   || fail "tagwright exited with $?"
 in_size=$(stat -c %s "$work/sample.gba")
 out_size=$(stat -c %s "$work/sample-patched.gba")
-tag=$(dd if="$work/sample-patched.gba" bs=1 skip="$in_size" count=12 status=none)
-[ "$tag" = "SRAM_V113   " ] || fail "save tag not found after the image: '$tag'"
+tag=$(dd if="$work/sample-patched.gba" bs=1 skip="$in_size" count=12 status=none | od -An -c | tr -s ' ')
+[ "$tag" = " S R A M _ V 1 1 3 \0 \0 \0" ] || fail "save tag not found after the image: '$tag'"
 [ $((out_size & (out_size - 1))) -eq 0 ] || fail "output of $out_size bytes is not padded"
 echo "sample.gba: $in_size bytes -> sample-patched.gba: $out_size bytes, tag '$tag'"
 

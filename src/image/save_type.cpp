@@ -13,8 +13,8 @@ constexpr SaveTag makeTag(const char (&text)[kSaveTagSize + 1]) {
 }
 
 constexpr std::array<SaveTag, 6> kTags = {
-    makeTag("EEPROM_V120 "), makeTag("EEPROM_V124 "), makeTag("FLASH1M_V103"),
-    makeTag("FLASH_V123  "), makeTag("SRAM_F_V103 "), makeTag("SRAM_V113   "),
+    makeTag("EEPROM_V120\0"), makeTag("EEPROM_V124\0"),   makeTag("FLASH1M_V103"),
+    makeTag("FLASH_V123\0\0"), makeTag("SRAM_F_V103\0"), makeTag("SRAM_V113\0\0\0"),
 };
 
 }  // namespace
