@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -232,6 +233,54 @@ TEST_F(HostileEnvironment, NamesWithSpacesAndNonAsciiBytes) {
     const auto result = run({in, "-s6", "-o" + out});
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(fs::file_size(dir.file(out)), 1012u);
+}
+
+// Control bytes in names and arguments must not reach a terminal: the reference here
+// spells each escape out by hand.
+TEST_F(HostileEnvironment, EchoedNamesAndArgumentsCannotActOnATerminal) {
+    const std::string osc = "\x1B]52;c;AAAA\x07", fake = "\n  verdict  ok";
+    writeFile(dir.file("x" + osc + fake + ".gba"), input);
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string outPart, errPart;
+    };
+    const std::vector<Case> cases = {
+        {{"--info", "x" + osc + fake + ".gba", "-\x1B[2J"},
+         "x\\e]52;c;AAAA\\x07\\n  verdict  ok.gba  1000 bytes",
+         "ignored: -\\e[2J\n"},
+        {{"--info", "gone\r\x7F.gba"}, "gone\\r\\x7F.gba\n  There was a problem opening", ""},
+        {{"in.gba", "-q\t\x1B[2J"}, "Invalid option: -q\\t\\e[2J\n", ""},
+        {{"in.gba", "-s6", "-oout\x01\n.bin"}, "", "warning: out\\x01\\n.bin: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.back());
+        const auto result = run(c.arguments);
+        EXPECT_NE(result.out.find(c.outPart), std::string::npos) << result.out;
+        EXPECT_NE(result.err.find(c.errPart), std::string::npos) << result.err;
+        for (const std::string& text : {result.out, result.err}) {
+            EXPECT_EQ(std::count_if(text.begin(), text.end(),
+                                    [](char b) { return (b >= 0 && b < 0x20 && b != '\n') || b == 0x7F; }),
+                      0);
+        }
+    }
+}
+
+// A report that reached nobody is a failure, whatever the reason it was lost.
+TEST_F(HostileEnvironment, LostOutputOfTheLongOptionsIsAFailure) {
+    RunOptions full, closed, broken;
+    full.stdoutAppendsTo = "/dev/full";
+    closed.closeStdout = true;
+    broken.breakStdout = true;
+    broken.ignoreSigpipe = true;
+    for (const RunOptions& options : {full, closed, broken}) {
+        for (const auto& [option, status] : std::vector<std::pair<std::string, int>>{
+                 {"--help", 1}, {"--version", 1}, {"--info", 2}}) {
+            SCOPED_TRACE(option);
+            const auto result = run({option, "in.gba", "in.gba"}, options);
+            EXPECT_EQ(result.exitStatus, status);
+            EXPECT_EQ(result.err, "tagwright: standard output could not be written\n");
+        }
+    }
 }
 
 TEST_F(HostileEnvironment, ClosedStandardInputQuits) {

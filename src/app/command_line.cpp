@@ -10,6 +10,7 @@
 #include "app/reader_warnings.hpp"
 #include "app/save_tag_option.hpp"
 #include "app/version_number.hpp"
+#include "console/terminal_text.hpp"
 #include "image/rom_image.hpp"
 
 namespace tagwright {
@@ -45,7 +46,7 @@ void applyOption(const std::string& argument, RomImage& image, RunSettings& sett
             return;
         case 'r':
             if (value.empty()) {
-                out << "Need value for " << argument << '\n' << std::flush;
+                out << "Need value for " << terminalSafe(argument) << '\n' << std::flush;
             } else {
                 image.setVersion(static_cast<std::int32_t>(parseVersionNumber(value)));
             }
@@ -63,7 +64,7 @@ void applyOption(const std::string& argument, RomImage& image, RunSettings& sett
             applySaveTagOption(argument, image, settings.mode, settings.tags, out);
             return;
         default:
-            out << "Invalid option: " << argument << '\n' << std::flush;
+            out << "Invalid option: " << terminalSafe(argument) << '\n' << std::flush;
             return;
     }
 }

@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "console/terminal_text.hpp"
 #include "image/file_layer.hpp"
 
 namespace tagwright {
@@ -121,7 +122,7 @@ HeaderCheck checkHeader(const CartridgeHeader& header, std::uint64_t fileSize) {
 int printReport(const std::string& name, const CartridgeHeader& header, const SaveStringScan& scan,
                 std::ostream& out) {
     const HeaderCheck check = checkHeader(header, scan.fileSize);
-    out << sizeLine(name, scan.fileSize) << std::endl;
+    out << sizeLine(terminalSafe(name), scan.fileSize) << std::endl;
     printHeader(header, check, out);
     printStrings(scan, out);
 
@@ -185,6 +186,9 @@ int infoMode(std::span<const std::string> names, std::ostream& out) {
     int status = kInfoAllGood;
     bool firstFile = true;
     for (const std::string& name : names) {
+        if (!out) {
+            return status;  // nobody reads the report any more: the rest is not read
+        }
         if (!firstFile) {
             out << std::endl;
         }
@@ -218,7 +222,7 @@ int infoMode(std::span<const std::string> names, std::ostream& out) {
             }
         }
         if (problem != nullptr) {
-            out << name << std::endl << "  " << problem << std::endl;
+            out << terminalSafe(name) << std::endl << "  " << problem << std::endl;
             status = kInfoUnreadable;
             continue;
         }

@@ -6,7 +6,9 @@
 #include "app/help_screen.hpp"
 #include "app/info_report.hpp"
 #include "app/program_version.hpp"
+#include "app/command_line.hpp"
 #include "console/console_io.hpp"
+#include "console/terminal_text.hpp"
 
 namespace tagwright {
 
@@ -31,17 +33,26 @@ void printHelp(std::ostream& out) {
     writeLine(out, "The whole manual: man tagwright");
 }
 
+// A report nobody received is a failure, said where it may still be seen.
+int outputChecked(int status, int statusWhenLost, std::ostream& out, std::ostream& err) {
+    if (out.flush()) {
+        return status;
+    }
+    err << "tagwright: standard output could not be written" << std::endl;
+    return statusWhenLost;
+}
+
 }  // namespace
 
 std::optional<int> runLongOption(std::span<const std::string> arguments, std::ostream& out,
                                  std::ostream& err) {
     if (has(arguments, "--help")) {
         printHelp(out);
-        return 0;
+        return outputChecked(0, kExitFailure, out, err);
     }
     if (has(arguments, "--version")) {
         out << "tagwright " << kProgramVersion << std::endl;
-        return 0;
+        return outputChecked(0, kExitFailure, out, err);
     }
     if (has(arguments, "--info")) {
         std::vector<std::string> names;
@@ -49,7 +60,7 @@ std::optional<int> runLongOption(std::span<const std::string> arguments, std::os
             if (argument.empty() || argument[0] != '-') {
                 names.push_back(argument);
             } else if (argument != "--info") {
-                err << "tagwright: --info takes file names only; ignored: " << argument
+                err << "tagwright: --info takes file names only; ignored: " << terminalSafe(argument)
                     << std::endl;
             }
         }
@@ -58,7 +69,8 @@ std::optional<int> runLongOption(std::span<const std::string> arguments, std::os
             err << kShortUsage << std::endl;
             return -1;
         }
-        return infoMode(names, out);
+        const int status = infoMode(names, out);
+        return outputChecked(status, kInfoUnreadable, out, err);
     }
     return std::nullopt;
 }

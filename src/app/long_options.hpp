@@ -6,6 +6,10 @@
 //   --version   "tagwright 0.8", exit 0
 //   --info      a report on every other argument, each a file name (info_report.hpp)
 //
+// When standard output cannot be written (a full disk, a closed descriptor, a reader
+// that left), a line on standard error says so and the exit status is 1 for --help and
+// --version and 2 for --info, which then reads no further file.
+//
 // --help wins over --version, --version over --info. Every other argument, "-h",
 // "/help" and "--foo" included, keeps its single-letter meaning; with --info, every
 // argument that does not start with "-" names a file, "/" included.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "console/terminal_text.hpp"
 #include "image/padding.hpp"
 
 namespace tagwright {
@@ -90,7 +91,7 @@ std::string readerWarning(const std::string& name, const SaveStringScan& scan, S
     if (who.empty()) {
         return {};
     }
-    std::string line = "warning: " + name;
+    std::string line = "warning: " + terminalSafe(name);
     for (const SaveStringHit& hit : scan.hits) {
         // Shantae is SRAM to the one reader that knows it, plain FLASH 64 KiB.
         auto type = typeOfHit(hit);
