@@ -200,7 +200,7 @@ TEST_F(HostileEnvironment, TinyAndExactSizedInputs) {
         ASSERT_EQ(run({"rom.gba", "-oplain.gba"}).exitStatus, 0);
         ASSERT_EQ(run({"rom.gba", "-s6", "-otagged.gba"}).exitStatus, 0);
         ASSERT_EQ(run({"rom.gba", "-s6", "-p", "-opadded.gba"}).exitStatus, 0);
-        ASSERT_EQ(run({"rom.gba", "-e6", "-oembedded.gba"}).exitStatus, 0);
+        ASSERT_EQ(run({"rom.gba", "-e6", "-oembedded.gba"}).exitStatus, 1);  // no room
         const std::size_t header = 192;
         EXPECT_EQ(fs::file_size(dir.file("plain.gba")), std::max(size, header));
         const std::size_t aligned = (size + 3) / 4 * 4;  // the tag starts word-aligned
@@ -309,7 +309,7 @@ TEST_F(HostileEnvironment, ClosedOrBrokenStandardOutputEndsTheSession) {
     EXPECT_EQ(run({}, broken).exitStatus, 0);
 
     // The command line still writes its file; the dots simply go nowhere.
-    EXPECT_EQ(run({"in.gba", "-e6", "-oout.gba"}, broken).exitStatus, 0);
+    EXPECT_EQ(run({"in.gba", "-e6", "-oout.gba"}, broken).exitStatus, 1);  // no room
     EXPECT_EQ(fs::file_size(dir.file("out.gba")), 1000u);
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.gba", "out.gba"}));
 }

@@ -1,111 +1,134 @@
 #include "app/command_line.hpp"
 
-#include <algorithm>
+#include <cstdio>
 #include <new>
-#include <optional>
 
+#include "app/command_arguments.hpp"
 #include "app/credits_screen.hpp"
 #include "app/long_options.hpp"
-#include "app/probe_image.hpp"
-#include "app/reader_warnings.hpp"
-#include "app/save_tag_option.hpp"
-#include "app/version_number.hpp"
+#include "app/patch_run.hpp"
 #include "console/terminal_text.hpp"
-#include "image/rom_image.hpp"
 
 namespace tagwright {
 
 namespace {
 
-bool isOption(const std::string& argument) {
-    return !argument.empty() && (argument[0] == '-' || argument[0] == '/');
+std::string hex(std::uint32_t value) {
+    char text[16];
+    (void)std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value));
+    return text;
 }
 
-struct RunSettings {
-    std::string outputName = kDefaultOutputName;
-    bool pad = false;
-    WriteMode mode = WriteMode::InPlace;
-    TagsWritten tags;
-};
-
-void applyOption(const std::string& argument, RomImage& image, RunSettings& settings,
-                 std::ostream& out) {
-    const char letter = argument.size() >= 2 ? argument[1] : '\0';
-    const std::string value = argument.size() > 2 ? argument.substr(2) : std::string();
-    switch (letter) {
-        case 'c':
-            image.setGameCode(value);
-            return;
-        case 'm':
-            image.setMakerCode(value);
-            return;
-        case 't':
-            if (!value.empty()) {
-                image.setTitle(value);
-            }
-            return;
-        case 'r':
-            if (value.empty()) {
-                out << "Need value for " << terminalSafe(argument) << '\n' << std::flush;
-            } else {
-                image.setVersion(static_cast<std::int32_t>(parseVersionNumber(value)));
-            }
-            return;
-        case 'o':
-            settings.outputName = value.empty() ? kDefaultOutputName : value;
-            return;
-        case 'p':
-            settings.pad = true;
-            return;
-        case 'v':
-            return;
-        case 's':
-        case 'e':
-            applySaveTagOption(argument, image, settings.mode, settings.tags, out);
-            return;
-        default:
-            out << "Invalid option: " << terminalSafe(argument) << '\n' << std::flush;
-            return;
-    }
-}
-
-std::optional<std::string> findInputName(std::span<const std::string> arguments) {
-    const auto name = std::find_if_not(arguments.begin(), arguments.end(), isOption);
-    if (name == arguments.end()) {
-        return std::nullopt;
-    }
-    return *name;
-}
-
-// Loads, patches and writes; true when the output was written (and padded) in full.
-// Returns nothing when the input could not be loaded at all.
-std::optional<bool> patch(const std::string& inputName, std::span<const std::string> arguments,
-                          std::ostream& out, std::ostream& err) {
-    const auto size = probeImage.probeSize(inputName, out);
-    if (!size) {
-        return std::nullopt;
-    }
-    RomImage image(*size, out);
-    if (!image.hasBuffer() || !image.load(inputName, out, probeImage.probedFile())) {
-        return std::nullopt;
-    }
-    RunSettings settings;
-    for (const auto& argument : arguments) {
-        if (isOption(argument)) {
-            applyOption(argument, image, settings, out);
+// "tagwright: [name: ]0x1F2C0: EEPROM_V122 replaced by SRAM_V113"
+void listReplacements(const std::string& prefix, const PatchOutcome& outcome, std::ostream& err) {
+    for (const LibraryStringChange& change : outcome.replaced) {
+        err << prefix << hex(change.offset) << ": " << change.oldText;
+        if (change.fits) {
+            err << " replaced by " << change.newText << '\n';
+        } else {
+            err << " left as it is: " << change.newText << " needs " << change.newText.size()
+                << " bytes, its place has " << change.room << '\n';
         }
     }
-    image.finalizeHeader();
-    // Padding is part of the one write: the output never shows up unpadded.
-    const bool omitTagArea = settings.mode == WriteMode::InPlace;
-    const Padding padding = settings.pad ? Padding::ToPowerOfTwo : Padding::None;
-    if (!image.write(settings.outputName, omitTagArea, out, padding)) {
-        return false;
-    }
-    if (const auto expected = settings.tags.expected(settings.mode)) {
-        warnAboutReaders(settings.outputName, image, omitTagArea, padding, *expected, err);
+    err << std::flush;
+}
+
+bool allReplaced(const PatchOutcome& outcome) {
+    for (const LibraryStringChange& change : outcome.replaced) {
+        if (!change.fits) {
+            return false;
+        }
     }
     return true;
+}
+
+// "-e6 found no room; -s6 appends the tag instead"
+std::string noRoomAdvice(const std::string& option) {
+    std::string append = option;
+    append[1] = 's';
+    return terminalSafe(option) + " found no room for the save tag inside the ROM; " +
+           terminalSafe(append) + " appends it instead";
+}
+
+// The status of one ROM's run, from what it did.
+int statusOf(const PatchOutcome& outcome) {
+    const bool done = outcome.loaded && outcome.written && outcome.noRoom.empty() &&
+                      allReplaced(outcome);
+    return done ? kExitSuccess : kExitFailure;
+}
+
+int singleRun(std::span<const std::string> arguments, const CommandArguments& read,
+              std::ostream& out, std::ostream& err) {
+    PatchRequest request{arguments, &read.isOption, read.replace, std::nullopt};
+    const PatchOutcome outcome = patchRom(read.roms.front(), request, out, err);
+    if (!outcome.loaded) {
+        return kExitFailure;
+    }
+    listReplacements("tagwright: ", outcome, err);
+    for (const std::string& option : outcome.noRoom) {
+        err << "tagwright: " << noRoomAdvice(option) << std::endl;
+    }
+    creditsScreen(out);
+    return statusOf(outcome);
+}
+
+// What one ROM's line on standard error says after it was written.
+std::string summary(const PatchOutcome& outcome) {
+    std::vector<std::string> parts;
+    if (const auto type = outcome.tags.expected(outcome.mode)) {
+        const bool embedded = outcome.tags.embedded == type &&
+                              (outcome.tags.embeddedLast || outcome.mode == WriteMode::InPlace);
+        parts.push_back("save tag " + std::to_string(static_cast<int>(*type)) +
+                        (embedded ? " embedded" : " appended"));
+    }
+    std::size_t replaced = 0;
+    for (const LibraryStringChange& change : outcome.replaced) {
+        replaced += change.fits ? 1 : 0;
+    }
+    if (replaced > 0) {
+        parts.push_back(std::to_string(replaced) + (replaced == 1 ? " string" : " strings") +
+                        " replaced");
+    }
+    if (outcome.padded) {
+        parts.push_back("padded");
+    }
+    std::string text = "written (";
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        text += (i > 0 ? ", " : "") + parts[i];
+    }
+    text += parts.empty() ? "header only)" : ")";
+    for (const std::string& option : outcome.noRoom) {
+        text += "; " + noRoomAdvice(option);
+    }
+    if (!allReplaced(outcome)) {
+        text += "; a string was left as it is";
+    }
+    return text;
+}
+
+int inPlaceRun(std::span<const std::string> arguments, const CommandArguments& read,
+               std::ostream& out, std::ostream& err) {
+    int status = kExitSuccess;
+    for (const std::string& rom : read.roms) {
+        const std::string prefix = "tagwright: " + terminalSafe(rom) + ": ";
+        PatchRequest request{arguments, &read.isOption, read.replace, rom};
+        std::string line;
+        int romStatus = kExitFailure;
+        try {
+            const PatchOutcome outcome = patchRom(rom, request, out, err);
+            listReplacements(prefix, outcome, err);
+            line = !outcome.loaded    ? "not changed: could not be read"
+                   : !outcome.written ? "not changed: could not be written"
+                                      : summary(outcome);
+            romStatus = statusOf(outcome);
+        } catch (const std::bad_alloc&) {
+            line = "not changed: out of memory";
+        }
+        err << prefix << line << std::endl;
+        status = worstStatus(status, romStatus);
+    }
+    creditsScreen(out);
+    return status;
 }
 
 }  // namespace
@@ -114,24 +137,31 @@ int commandLineMode(std::span<const std::string> arguments, std::ostream& out, s
     if (const auto status = runLongOption(arguments, out, err)) {
         return *status;
     }
-    const auto inputName = findInputName(arguments);
-    if (!inputName) {
+    const CommandArguments read = readCommandArguments(arguments);
+    for (const std::string& line : read.explanations) {
+        err << line << '\n';
+    }
+    err << std::flush;
+    if (read.outputWithInPlace) {
+        return kExitUsage;
+    }
+    if (read.roms.empty()) {
         out << "Filename needed!" << std::endl;
         err << kShortUsage << std::endl;
         return kExitNoFileName;
     }
-    std::optional<bool> written;
+    int status = read.misunderstood ? kExitUsage : kExitSuccess;
+    if (read.notATypeAsked) {
+        status = worstStatus(status, kExitFailure);
+    }
     try {
-        written = patch(*inputName, arguments, out, err);
+        const int run = read.inPlace ? inPlaceRun(arguments, read, out, err)
+                                     : singleRun(arguments, read, out, err);
+        return worstStatus(status, run);
     } catch (const std::bad_alloc&) {
         err << kOutOfMemory << std::endl;
-        return kExitFailure;
+        return worstStatus(status, kExitFailure);
     }
-    if (!written) {
-        return kExitFailure;
-    }
-    creditsScreen(out);
-    return *written ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace tagwright

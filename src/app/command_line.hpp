@@ -1,6 +1,8 @@
 // The one-shot command-line front end.
 //
 //   tagwright ROM [options]      options act in command-line order, before or after ROM
+//   tagwright --in-place [options] ROM...   the same options on every ROM, each
+//                                written over itself; never rompatched.gba
 //
 //   -cCODE  game code (first 4 characters)     -mXX    maker code (first 2 characters)
 //   -tTEXT  title (first 12 characters)        -rN     version byte (low 8 bits of N)
@@ -8,23 +10,23 @@
 //   -oFILE  output name (default rompatched.gba; a lone -o restores the default)
 //   -p      pad the output to the next power of two
 //   -v      no effect
+//   --replace  with -sN or -eN: library save strings of another type are overwritten
+//           by the tag's text first (library_strings.hpp), each change on stderr
 //
-// "/" works as a prefix as well as "-". The first argument that is not an option
-// names the input; later ones are passed over. The long options (long_options.hpp)
-// take precedence over all of this.
+// "/" works as a prefix as well as "-" (on POSIX systems an argument naming an
+// existing file by its absolute path is a name). The first argument that is not an
+// option names the input; later ones are passed over, with a line on stderr. The
+// long options of long_options.hpp take precedence over all of this. Exit statuses:
+// exit_status.hpp.
 #pragma once
 
 #include <iostream>
 #include <span>
 #include <string>
 
-namespace tagwright {
+#include "app/exit_status.hpp"
 
-inline constexpr int kExitSuccess = 0;
-// The output was not written or padded in full, or the input could not be loaded.
-inline constexpr int kExitFailure = 1;
-// No argument named a file; shows as 255 where only the low 8 bits are kept.
-inline constexpr int kExitNoFileName = -1;
+namespace tagwright {
 
 inline constexpr const char* kDefaultOutputName = "rompatched.gba";
 

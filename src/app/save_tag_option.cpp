@@ -1,5 +1,7 @@
 #include "app/save_tag_option.hpp"
 
+#include "console/terminal_text.hpp"
+
 namespace tagwright {
 
 std::optional<SaveType> TagsWritten::expected(WriteMode mode) const {
@@ -10,27 +12,36 @@ std::optional<SaveType> TagsWritten::expected(WriteMode mode) const {
     return appendedInFile ? appended : std::nullopt;
 }
 
-void applySaveTagOption(const std::string& argument, RomImage& image, WriteMode& mode,
-                        TagsWritten& tags, std::ostream& out) {
+SaveTagOutcome applySaveTagOption(const std::string& argument, RomImage& image, WriteMode& mode,
+                                  TagsWritten& tags, bool replace, std::ostream& out) {
+    SaveTagOutcome outcome;
     const bool append = argument.at(1) == 's';
     mode = append ? WriteMode::Appended : WriteMode::InPlace;
     if (argument.size() < 3) {
-        out << "Need value for " << argument << '\n' << std::flush;
-        return;
+        out << "Need value for " << terminalSafe(argument) << '\n' << std::flush;
+        return outcome;
     }
     const auto type = saveTypeFromNumber(argument[2] - '0');
     if (!type) {
-        return;
+        return outcome;
+    }
+    if (replace) {
+        outcome.replaced = image.replaceLibraryStrings(*type);
     }
     if (append) {
         image.appendSaveTag(*type);
         tags.appended = type;
         tags.embeddedLast = false;
+        outcome.tagged = true;
     } else if (image.findEmptySpace(out)) {
         image.embedSaveTag(*type);
         tags.embedded = type;
         tags.embeddedLast = true;
+        outcome.tagged = true;
+    } else {
+        outcome.noRoom = true;
     }
+    return outcome;
 }
 
 }  // namespace tagwright

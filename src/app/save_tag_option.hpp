@@ -4,7 +4,9 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "image/library_strings.hpp"
 #include "image/rom_image.hpp"
 
 namespace tagwright {
@@ -23,11 +25,20 @@ struct TagsWritten {
     std::optional<SaveType> expected(WriteMode mode) const;
 };
 
+// What one -s or -e did.
+struct SaveTagOutcome {
+    bool tagged = false;   // false: no value, not a type 1-6, or -e found no room
+    bool noRoom = false;   // -e found no room
+    std::vector<LibraryStringChange> replaced;  // with --replace: made, or not for want of room
+};
+
 // Handles one argument whose option letter is 's' or 'e'. The write mode changes
 // first (appended for -s, in-place for -e), whatever follows the letter; then a
 // digit 1 to 6 tags the image, nothing prints "Need value for <arg>", and any
-// other character does nothing more.
-void applySaveTagOption(const std::string& argument, RomImage& image, WriteMode& mode,
-                        TagsWritten& tags, std::ostream& out = std::cout);
+// other character does nothing more. With `replace`, library strings of another
+// kind are overwritten (library_strings.hpp) before the tag is put in.
+SaveTagOutcome applySaveTagOption(const std::string& argument, RomImage& image, WriteMode& mode,
+                                  TagsWritten& tags, bool replace = false,
+                                  std::ostream& out = std::cout);
 
 }  // namespace tagwright

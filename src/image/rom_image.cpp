@@ -70,6 +70,13 @@ void RomImage::embedSaveTag(SaveType type) {
     putTag(static_cast<std::size_t>(emptySpaceOffset_), type);
 }
 
+std::vector<LibraryStringChange> RomImage::replaceLibraryStrings(SaveType type) {
+    const auto image = mutableBuffer().first(data_ ? static_cast<std::size_t>(size_) : 0);
+    auto changes = libraryStringChanges(image, type);
+    applyLibraryStringChanges(image, changes);
+    return changes;
+}
+
 namespace {
 
 // Writes `count` dots in large blocks: a 32 MiB image means 32 million dots.

@@ -39,6 +39,7 @@
 
 #include "image/cartridge_header.hpp"
 #include "image/file_layer.hpp"
+#include "image/library_strings.hpp"
 #include "image/save_type.hpp"
 
 namespace tagwright {
@@ -114,6 +115,9 @@ class RomImage {
     // Puts the type's save tag at emptySpaceOffset(); call only after findEmptySpace()
     // returned true. A value outside 1 to 6 does nothing.
     void embedSaveTag(SaveType type);
+    // Overwrites the library save strings in the image of another kind than `type`
+    // (library_strings.hpp); returns the changes, made or not.
+    std::vector<LibraryStringChange> replaceLibraryStrings(SaveType type);
     // Searches the image for a usable run of 12 zero bytes (see empty_space.hpp),
     // printing one "." per position examined and the outcome on `out`.
     bool findEmptySpace(std::ostream& out = std::cout);

@@ -1,0 +1,40 @@
+// One ROM patched by the single-letter options: loaded whole, every option applied in
+// command-line order, the header finalised, the output written (and padded) in one
+// step, and the save warnings for what was written. The program's own messages
+// ("Invalid option: ...", the empty-space search, file problems) go to `out` as
+// they always have; the caller reports the outcome.
+#pragma once
+
+#include <iostream>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/save_tag_option.hpp"
+#include "image/library_strings.hpp"
+
+namespace tagwright {
+
+struct PatchRequest {
+    std::span<const std::string> arguments;
+    const std::vector<bool>* isOption = nullptr;  // which arguments are options
+    bool replace = false;                         // --replace
+    std::optional<std::string> output;            // the output name, whatever -o says
+};
+
+struct PatchOutcome {
+    bool loaded = false;
+    bool written = false;
+    std::string outputName;
+    bool padded = false;
+    WriteMode mode = WriteMode::InPlace;
+    TagsWritten tags;
+    std::vector<std::string> noRoom;                // the -e arguments that found no room
+    std::vector<LibraryStringChange> replaced;      // every change --replace listed
+};
+
+PatchOutcome patchRom(const std::string& input, const PatchRequest& request, std::ostream& out,
+                      std::ostream& err);
+
+}  // namespace tagwright
