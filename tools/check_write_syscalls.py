@@ -101,7 +101,7 @@ def main():
         os.chmod(private, 0o600)
         cases = [
             ("replacing a 0600 file", ["in.gba", "-s6", "-p", "-oprivate.gba"], "private.gba", True),
-            ("replacing the input", ["in.gba", "-e6", "-oin.gba"], "in.gba", True),
+            ("replacing the input", ["in.gba", "-cABCD", "-oin.gba"], "in.gba", True),
             ("a new file", ["in.gba", "-s3", "-onew.gba"], "new.gba", False),
         ]
         for label, arguments, output, replacing in cases:
