@@ -1,0 +1,113 @@
+// The functions the page calls. The page puts a file's bytes into the buffer
+// tw_input() hands out, then asks for reports and patches; results stay here until
+// the next call of the same kind. Texts cross as UTF-8, reports as JSON.
+//
+//   tw_input(size)            a buffer for the file's `size` bytes (null: no memory)
+//   tw_report(name)           the report of the input (report_json.hpp)
+//   tw_patch(type, placement, pad, title, gameCode, makerCode, version)
+//                             patches the input (patch_request.hpp): placement 0 append,
+//                             1 embed, 2 automatic; null texts and version -1 leave the
+//                             field. Returns {"written":true,"size":n,"embeddedAt":n|null,
+//                             "padded":bool} or {"written":false,"problem":text}
+//   tw_output(), tw_output_size()   the patched file's bytes
+//   tw_output_report(name)    the report of the patched file
+//   tw_save_tags()            {"1": "EEPROM_V120", ...}: each type's tag text
+#include <emscripten/emscripten.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "web/json_writer.hpp"
+#include "web/patch_request.hpp"
+#include "web/report_json.hpp"
+
+namespace {
+
+std::vector<std::uint8_t> input;
+tagwright::web::PatchResult output;
+std::string lastText;
+
+const char* keep(std::string text) {
+    lastText = std::move(text);
+    return lastText.c_str();
+}
+
+}  // namespace
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE std::uint8_t* tw_input(std::uint32_t size) {
+    output = {};
+    input.clear();
+    input.shrink_to_fit();
+    input.resize(size);
+    return input.data();
+}
+
+EMSCRIPTEN_KEEPALIVE const char* tw_report(const char* name) {
+    return keep(tagwright::web::reportJson(input, name));
+}
+
+EMSCRIPTEN_KEEPALIVE const char* tw_patch(int type, int placement, int pad, const char* title,
+                                          const char* gameCode, const char* makerCode,
+                                          int version) {
+    using namespace tagwright::web;
+    PatchRequest request;
+    request.type = tagwright::saveTypeFromNumber(type).value_or(tagwright::SaveType::Sram512k);
+    request.placement = placement == 0   ? Placement::Append
+                        : placement == 1 ? Placement::Embed
+                                         : Placement::Automatic;
+    request.pad = pad != 0;
+    if (title != nullptr) {
+        request.title = title;
+    }
+    if (gameCode != nullptr) {
+        request.gameCode = gameCode;
+    }
+    if (makerCode != nullptr) {
+        request.makerCode = makerCode;
+    }
+    if (version >= 0) {
+        request.version = static_cast<std::uint8_t>(version);
+    }
+    output = patchImage(input, request);
+    JsonWriter json;
+    json.beginObject().field("written", output.written);
+    if (output.written) {
+        json.field("size", std::uint64_t{output.bytes.size()}).field("padded", output.padded);
+        if (output.embeddedAt) {
+            json.field("embeddedAt", *output.embeddedAt);
+        }
+    } else {
+        json.field("problem", output.problem);
+    }
+    return keep(json.endObject().text());
+}
+
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* tw_output() { return output.bytes.data(); }
+
+EMSCRIPTEN_KEEPALIVE std::uint32_t tw_output_size() {
+    return static_cast<std::uint32_t>(output.bytes.size());
+}
+
+EMSCRIPTEN_KEEPALIVE const char* tw_output_report(const char* name) {
+    return keep(tagwright::web::reportJson(output.bytes, name));
+}
+
+EMSCRIPTEN_KEEPALIVE const char* tw_save_tags() {
+    tagwright::web::JsonWriter json;
+    json.beginObject();
+    for (int number = 1; number <= 6; ++number) {
+        const auto tag = tagwright::saveTagOf(*tagwright::saveTypeFromNumber(number));
+        const auto end = std::find(tag->begin(), tag->end(), 0);
+        json.field(std::to_string(number),
+                   std::string_view(reinterpret_cast<const char*>(tag->data()),
+                                    static_cast<std::size_t>(end - tag->begin())));
+    }
+    return keep(json.endObject().text());
+}
+
+}  // extern "C"

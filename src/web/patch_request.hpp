@@ -1,0 +1,48 @@
+// One patch as the page asks for it, and what came of it.
+//
+// The bytes produced are those the command line writes for the same choices:
+//
+//   placement   command line
+//   Append      -sN          (tag after the image, at the next multiple of 4)
+//   Embed       -eN          (tag over the first usable run of 12 zero bytes; the
+//                             file keeps its size; no run: nothing is produced)
+//   Automatic   -eN when the image has such a run, else -sN -p
+//
+// with -tTITLE, -cCODE, -mXX, -rN for the fields given and -p when pad is set.
+// The header is repaired in every case, as every save of the program does.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "image/save_type.hpp"
+
+namespace tagwright::web {
+
+enum class Placement : std::uint8_t { Append, Embed, Automatic };
+
+struct PatchRequest {
+    SaveType type = SaveType::Sram512k;
+    Placement placement = Placement::Automatic;
+    bool pad = false;
+    std::optional<std::string> title;      // as -t: an empty text leaves the title
+    std::optional<std::string> gameCode;   // as -c
+    std::optional<std::string> makerCode;  // as -m
+    std::optional<std::uint8_t> version;   // as -r
+};
+
+struct PatchResult {
+    bool written = false;
+    std::string problem;                  // in words, when nothing was written
+    std::vector<std::uint8_t> bytes;      // the new file
+    std::optional<std::uint64_t> embeddedAt;  // where the tag went inside the image
+    bool padded = false;
+};
+
+// Patches a copy of `image`; the input is never changed.
+PatchResult patchImage(std::span<const std::uint8_t> image, const PatchRequest& request);
+
+}  // namespace tagwright::web

@@ -1,0 +1,216 @@
+// The page in headless Chromium against the native program:
+//   node page_test.js PAGE_DIR NATIVE_TAGWRIGHT CHROMIUM ARTIFACT_DIR
+// For each case a ROM is opened in the page, its report's reader lines are compared
+// with the native program's report on the same file, a patch is clicked through and
+// the downloaded file must equal, byte for byte, what the native program writes for
+// the same options; the report of the result must match the native report of that
+// file. Errors must show in words and leave the page working. Screenshots at 360 and
+// 1280 px wide go to ARTIFACT_DIR.
+'use strict';
+
+const assert = require('assert/strict');
+const { execFileSync } = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const { launchBrowser, openPage } = require('./browser.js');
+
+const [pageDir, native, chromium, artifacts] = process.argv.slice(2);
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'tagwright-page-'));
+const downloads = path.join(work, 'downloads');
+fs.mkdirSync(downloads);
+fs.mkdirSync(artifacts, { recursive: true });
+
+// --- test images, from a fixed pseudo-random sequence ---
+
+function noise(size, seed) {
+  const bytes = new Uint8Array(size);
+  let x = seed >>> 0 || 1;
+  for (let i = 0; i < size; i++) {
+    x ^= x << 13; x >>>= 0; x ^= x >>> 17; x ^= x << 5; x >>>= 0;
+    bytes[i] = (x & 0xff) || 1;  // no zero bytes: no room for a tag unless made
+  }
+  return bytes;
+}
+
+function put(bytes, offset, text) {
+  for (let i = 0; i < text.length; i++) bytes[offset + i] = text.charCodeAt(i);
+  return bytes;
+}
+
+function image(name, size, seed, edit) {
+  const bytes = noise(size, seed);
+  if (edit) edit(bytes);
+  const file = path.join(work, name);
+  fs.writeFileSync(file, bytes);
+  return file;
+}
+
+const roomy = image('Roomy Game.gba', 65539, 7, (b) => b.fill(0, 0x1000, 0x1010));
+const full = image('full.agb', 262144, 11);
+const mixed = image('mixed strings.bin', 131072, 23, (b) => {
+  put(b, 0x400, 'FLASH1M_V103');
+  put(b, 0x801, 'EEPROM_V124');
+  b.fill(0, 0x2000, 0x2020);
+});
+const tiny = image('notes.txt', 10, 3);
+
+// --- the native program ---
+
+// Names are given relative to the work folder: an argument starting with "/" is an option.
+function nativeRun(args) {
+  return execFileSync(native, args, { cwd: work, encoding: 'latin1', stdio: ['ignore', 'pipe', 'pipe'] });
+}
+
+// The native report's reader lines, one space between words: "VBA-M SRAM 32 KiB".
+function nativeReaderLines(file, readerNames) {
+  let text;
+  try {
+    text = nativeRun(['--info', path.relative(work, file)]);
+  } catch (e) {
+    text = e.stdout;  // a file that falls short exits 1
+  }
+  return text.split('\n').map((l) => l.trim().replace(/ {2,}/g, ' '))
+    .filter((l) => readerNames.some((n) => l.startsWith(n + ' ')));
+}
+
+// --- the page ---
+
+async function readerLines(page, container) {
+  return page.$$eval(`${container} li.reader`, (items) => items.map((li) =>
+    `${li.dataset.reader} ${li.dataset.outcome}${li.dataset.reason ? ` (${li.dataset.reason})` : ''}`));
+}
+
+async function checkReport(page, container, file) {
+  const lines = await readerLines(page, container);
+  assert.equal(lines.length, 6, `${container}: one line per reader`);
+  const names = await page.$$eval(`${container} li.reader`, (items) => items.map((li) => li.dataset.reader));
+  assert.deepEqual(lines.slice().sort(), nativeReaderLines(file, names).sort(),
+    `${container}: the page's reader lines are the native report's for ${path.basename(file)}`);
+}
+
+async function open(page, file) {
+  const before = await page.evaluate(() => document.body.dataset.opened);
+  const input = await page.$('#rom-file');
+  await input.evaluate((e) => { e.value = ''; });  // the same file again is a change too
+  await input.uploadFile(file);
+  await page.waitForFunction((b) => document.body.dataset.opened !== b, {}, before);
+}
+
+async function choose(page, options) {
+  await page.click(`#save-type-${options.type}`);
+  await page.click(`#placement-${options.placement}`);
+  const pad = await page.$eval('#pad', (e) => e.checked);
+  if (pad !== Boolean(options.pad)) await page.click('#pad');
+  for (const [id, value] of Object.entries(options.fields || {})) {
+    await page.$eval(`#${id}`, (e) => { e.value = ''; });
+    await page.type(`#${id}`, value);
+  }
+}
+
+async function patch(page) {
+  await page.click('#patch-button');
+  await page.waitForFunction(() => !document.getElementById('result-section').hidden ||
+    !document.getElementById('patch-error').hidden);
+}
+
+async function download(page, expectedName) {
+  const target = path.join(downloads, expectedName);
+  fs.rmSync(target, { force: true });
+  assert.equal(await page.$eval('#download', (a) => a.download), expectedName, 'download name');
+  await page.click('#download');
+  for (let i = 0; i < 200 && !fs.existsSync(target); i++) await new Promise((r) => setTimeout(r, 50));
+  assert.ok(fs.existsSync(target), `downloaded ${expectedName}`);
+  return target;
+}
+
+// Each case: a file, what is chosen on the page, and the same as command-line options.
+const cases = [
+  { file: roomy, type: 6, placement: 'automatic', args: ['-e6'], name: 'Roomy Game (SRAM 512k).gba' },
+  { file: roomy, type: 3, placement: 'append', pad: true, args: ['-s3', '-p', '-tNEW TITLE', '-cABCD', '-mZZ', '-r7'],
+    fields: { title: 'NEW TITLE', 'game-code': 'ABCD', 'maker-code': 'ZZ', version: '7' },
+    name: 'Roomy Game (Flash 1M).gba' },
+  { file: full, type: 1, placement: 'automatic', args: ['-s1', '-p'], name: 'full (EEPROM 64k).gba' },
+  { file: full, type: 4, placement: 'append', args: ['-s4'], name: 'full (Flash 512k).gba' },
+  { file: mixed, type: 5, placement: 'embed', args: ['-e5', '-cAB'], fields: { 'game-code': 'AB' },
+    name: 'mixed strings (SRAM 256k).gba' },
+  { file: mixed, type: 2, placement: 'append', pad: true, args: ['-s2', '-p', '-r255'], fields: { version: '255' },
+    name: 'mixed strings (EEPROM 128k).gba' },
+];
+
+async function main() {
+  const { browser, close } = await launchBrowser(chromium);
+  let failed = false;
+  try {
+    const { page, outside, errors } = await openPage(browser, pageDir, downloads);
+    await page.setViewport({ width: 1280, height: 900 });
+
+    // Every control has a name a screen reader can read.
+    const unnamed = await page.$$eval('input, button', (controls) =>
+      controls.filter((c) => !(c.labels && c.labels.length && c.labels[0].textContent.trim()) &&
+        !(c.tagName === 'BUTTON' && c.textContent.trim())).map((c) => c.id));
+    assert.deepEqual(unnamed, [], 'controls without a label');
+
+    // Errors in words, and the page goes on working after them.
+    await open(page, tiny);
+    assert.match(await page.$eval('#error', (e) => e.textContent), /"notes\.txt" is not a GBA ROM: it has 10 bytes/);
+    await open(page, full);
+    assert.equal(await page.$eval('#error', (e) => e.hidden), true, 'the error goes once a ROM opens');
+    await choose(page, { type: 6, placement: 'embed' });
+    await patch(page);
+    assert.match(await page.$eval('#patch-error', (e) => e.textContent), /no room inside this file/);
+    await choose(page, { type: 6, placement: 'automatic' });
+    await page.$eval('#version', (e) => { e.value = '256'; });
+    await patch(page);
+    assert.match(await page.$eval('#patch-error', (e) => e.textContent), /version must be a whole number from 0 to 255/);
+
+    let opened = null;
+    for (const c of cases) {
+      const label = `${path.basename(c.file)} ${c.args.join(' ')}`;
+      if (opened !== c.file) {
+        await open(page, c.file);
+        await checkReport(page, '#report', c.file);
+        opened = c.file;
+      } else {
+        await open(page, c.file);  // the fields back at the file's own values
+      }
+      await choose(page, c);
+      await patch(page);
+      assert.equal(await page.$eval('#patch-error', (e) => e.hidden), true, `${label}: patched`);
+      const got = await download(page, c.name);
+      const expected = path.join(work, 'native.gba');
+      nativeRun([path.basename(c.file), ...c.args, '-onative.gba']);
+      assert.ok(fs.readFileSync(got).equals(fs.readFileSync(expected)), `${label}: downloaded bytes differ from the command line's`);
+      await checkReport(page, '#result-report', got);
+      console.log(`ok  ${label}`);
+    }
+
+    // Keyboard alone: from the save types, Tab reaches the button and Enter patches.
+    await page.focus('#save-type-6');
+    await page.keyboard.press('ArrowUp');  // moves the choice to type 5
+    for (let i = 0; i < 30 && await page.evaluate(() => document.activeElement.id) !== 'patch-button'; i++) {
+      await page.keyboard.press('Tab');
+    }
+    await page.keyboard.press('Enter');
+    await page.waitForFunction(() => !document.getElementById('result-section').hidden);
+    assert.match(await page.$eval('#download', (a) => a.download), /\(SRAM 256k\)\.gba$/, 'patched from the keyboard');
+
+    for (const width of [360, 1280]) {
+      await page.setViewport({ width, height: 800 });
+      const overflow = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
+      assert.ok(overflow <= 0, `nothing wider than the ${width} px screen (${overflow} px over)`);
+      await page.screenshot({ path: path.join(artifacts, `page-${width}.png`), fullPage: true });
+    }
+    assert.deepEqual(outside, [], 'requests outside the page');
+    assert.deepEqual(errors, [], 'errors in the page');
+  } catch (e) {
+    failed = true;
+    console.error(e);
+  } finally {
+    await close();
+    fs.rmSync(work, { recursive: true, force: true });
+  }
+  process.exit(failed ? 1 : 0);
+}
+
+main();
