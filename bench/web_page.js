@@ -1,0 +1,116 @@
+// How fast the browser page reports on and patches a 32 MiB image (the largest GBA
+// ROM) in the system's headless Chromium, next to the native program on the same
+// file, and what the page weighs. Prints figures; passes or fails nothing.
+//
+//   node bench/web_page.js [build/web [build/default/src/tagwright [runs]]]
+//
+// The image is pseudo-random with no zero bytes, so the automatic placement finds no
+// room inside it and appends and pads to 64 MiB: the slowest patch. Page times run
+// from handing the file to the page until its report (or the result's report and the
+// download link) is on screen. Native times are whole runs of `--info ROM` and of
+// `ROM -s6 -p` (which syncs its output to disk), in a folder under /dev/shm when
+// there is one.
+'use strict';
+
+const { execFileSync } = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const zlib = require('zlib');
+
+const buildDir = path.resolve(process.argv[2] || 'build/web');
+const native = path.resolve(process.argv[3] || 'build/default/src/tagwright');
+const runs = Number(process.argv[4] || 5);
+const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
+process.env.NODE_PATH = path.join(buildDir, 'tests/node_modules');
+require('module').Module._initPaths();
+const { launchBrowser, openPage } = require('../tests/web/browser.js');
+
+const pageDir = path.join(buildDir, 'page');
+const work = fs.mkdtempSync(path.join(fs.existsSync('/dev/shm') ? '/dev/shm' : os.tmpdir(), 'tagwright-bench-'));
+const romName = 'big.gba';
+const rom = path.join(work, romName);
+
+function makeImage() {
+  const bytes = new Uint8Array(32 << 20);
+  let x = 12345;
+  for (let i = 0; i < bytes.length; i++) {
+    x ^= x << 13; x >>>= 0; x ^= x >>> 17; x ^= x << 5; x >>>= 0;
+    bytes[i] = (x & 0xff) || 1;
+  }
+  fs.writeFileSync(rom, bytes);
+}
+
+const median = (values) => values.slice().sort((a, b) => a - b)[Math.floor(values.length / 2)];
+const ms = (value) => value.toFixed(0).padStart(6) + ' ms';
+
+function timeNative(args) {
+  const times = [];
+  for (let i = 0; i < runs; i++) {
+    const start = process.hrtime.bigint();
+    try {
+      execFileSync(native, args, { cwd: work, stdio: 'ignore' });
+    } catch (e) {
+      if (e.status !== 1) throw e;  // --info exits 1 when a file falls short
+    }
+    times.push(Number(process.hrtime.bigint() - start) / 1e6);
+  }
+  return median(times);
+}
+
+async function timePage() {
+  const { browser, close } = await launchBrowser(chromium);
+  try {
+    const { page } = await openPage(browser, pageDir);
+    const report = [];
+    const patch = [];
+    for (let i = 0; i < runs; i++) {
+      const input = await page.$('#rom-file');
+      await input.evaluate((e) => { e.value = ''; });
+      const before = await page.evaluate(() => document.body.dataset.opened);
+      let start = performance.now();
+      await input.uploadFile(rom);
+      await page.waitForFunction((b) => document.body.dataset.opened !== b, { polling: 'mutation' }, before);
+      report.push(performance.now() - start);
+      if (!await page.$eval('#error', (e) => e.hidden)) throw new Error('the page refused the image');
+
+      await page.click('#save-type-6');
+      await page.click('#placement-automatic');
+      start = performance.now();
+      await page.click('#patch-button');
+      await page.waitForFunction(() => !document.getElementById('result-section').hidden, { polling: 'mutation' });
+      patch.push(performance.now() - start);
+    }
+    return { report: median(report), patch: median(patch) };
+  } finally {
+    await close();
+  }
+}
+
+async function main() {
+  makeImage();
+  try {
+    let total = 0;
+    let gzipped = 0;
+    console.log('page files (build/web/page):');
+    for (const file of fs.readdirSync(pageDir).sort()) {
+      const bytes = fs.readFileSync(path.join(pageDir, file));
+      total += bytes.length;
+      gzipped += zlib.gzipSync(bytes, { level: 9 }).length;
+      console.log(`  ${file.padEnd(14)} ${String(bytes.length).padStart(8)} bytes`);
+    }
+    console.log(`  total          ${String(total).padStart(8)} bytes (${(total / 1000).toFixed(0)} KB; ` +
+      `${(gzipped / 1000).toFixed(0)} KB gzipped; target under 400 KB)`);
+
+    const inPage = await timePage();
+    const nativeInfo = timeNative(['--info', romName]);
+    const nativePatch = timeNative([romName, '-s6', '-p', '-oout.gba']);
+    console.log(`32 MiB image, median of ${runs} runs:`);
+    console.log(`  report  Chromium ${ms(inPage.report)}   native --info   ${ms(nativeInfo)}   target under 1000 ms`);
+    console.log(`  patch   Chromium ${ms(inPage.patch)}   native -s6 -p   ${ms(nativePatch)}   target under 2000 ms`);
+  } finally {
+    fs.rmSync(work, { recursive: true, force: true });
+  }
+}
+
+main().catch((e) => { console.error(e); process.exit(1); });
