@@ -1,0 +1,145 @@
+// The one-pass scan and the outcome words, judged against rules written out here.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "readers/crc32.hpp"
+#include "readers/image_facts.hpp"
+#include "readers/judgement.hpp"
+#include "readers/reader_result.hpp"
+
+namespace tagwright {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes filler(std::size_t size) { return Bytes(size, 0xFF); }
+
+void put(Bytes& bytes, std::size_t offset, std::string_view text) {
+    std::memcpy(bytes.data() + offset, text.data(), text.size());
+}
+
+TEST(Crc32, MatchesTheCheckValuesOfZlib) {
+    // The catalogue check value of CRC-32 and two values zlib's crc32() gives.
+    struct Case {
+        std::string text;
+        std::uint32_t crc;
+    };
+    const std::vector<Case> cases = {
+        {"", 0x00000000u},
+        {"123456789", 0xCBF43926u},
+        {"The quick brown fox jumps over the lazy dog", 0x414FA339u},
+    };
+    for (const Case& c : cases) {
+        Crc32 whole;
+        whole.update({reinterpret_cast<const std::uint8_t*>(c.text.data()), c.text.size()});
+        EXPECT_EQ(whole.value(), c.crc) << c.text;
+        Crc32 byByte;  // the 16-byte path and the byte path agree
+        for (const char ch : c.text) {
+            byByte.update({reinterpret_cast<const std::uint8_t*>(&ch), 1});
+        }
+        EXPECT_EQ(byByte.value(), c.crc) << c.text;
+    }
+    Crc32 fill;
+    fill.updateFill(100);
+    Crc32 bytes;
+    const Bytes ff = filler(100);
+    bytes.update(ff);
+    EXPECT_EQ(fill.value(), bytes.value());
+}
+
+TEST(ImageFacts, CrcOfTheFirstThirtyTwoMiBIsKeptApart) {
+    Bytes image = filler((std::size_t{32} << 20) + 8);
+    put(image, image.size() - 8, "TAILTAIL");
+    const ImageFacts facts = factsOfBytes(image, "big.gba");
+    Crc32 first;
+    first.update(std::span(image).first(std::size_t{32} << 20));
+    Crc32 whole;
+    whole.update(image);
+    EXPECT_EQ(facts.crc32FirstThirtyTwoMiB, first.value());
+    EXPECT_EQ(facts.crc32, whole.value());
+    EXPECT_NE(facts.crc32, facts.crc32FirstThirtyTwoMiB);
+}
+
+// How a report for scripts states each outcome word (outcome class and bytes).
+TEST(ReaderResult, EachOutcomeWordHasItsClassAndSize) {
+    struct Case {
+        const char* word;
+        SaveKind kind;
+        std::optional<std::uint32_t> bytes;
+        bool fallback;
+    };
+    const std::vector<Case> cases = {
+        {"EEPROM", SaveKind::Eeprom, std::nullopt, false},
+        {"EEPROM512", SaveKind::Eeprom, 512, false},
+        {"EEPROM8K", SaveKind::Eeprom, 8192, false},
+        {"EEPROM*", SaveKind::Eeprom, std::nullopt, true},
+        {"SRAM", SaveKind::Sram, 32768, false},
+        {"SRAM*", SaveKind::Sram, 32768, true},
+        {"SRAM64K*", SaveKind::Sram, 65536, true},
+        {"FLASH64K", SaveKind::Flash, 65536, false},
+        {"FLASH128K", SaveKind::Flash, 131072, false},
+        {"NONE", SaveKind::None, std::nullopt, false},
+        {"SIIRTC", SaveKind::None, std::nullopt, false},
+        {"RT", SaveKind::Runtime, std::nullopt, false},
+        {"RT64", SaveKind::Runtime, 65536, false},
+        {"RT64A", SaveKind::Runtime, 65536, false},
+        {"RT128", SaveKind::Runtime, 131072, false},
+        {"RT64-NOSRAM", SaveKind::Eeprom, std::nullopt, false},
+        {"RT128-NOSRAM", SaveKind::Eeprom, std::nullopt, false},
+        {"ERROR", SaveKind::Refused, std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        const ReaderResult result = resultOf(c.word, DecidedBy::String);
+        EXPECT_EQ(result.outcome, c.kind) << c.word;
+        EXPECT_EQ(result.bytes, c.bytes) << c.word;
+        EXPECT_EQ(result.fallback, c.fallback) << c.word;
+        EXPECT_EQ(result.decidedBy, c.fallback ? DecidedBy::Default : DecidedBy::String) << c.word;
+        EXPECT_EQ(result.caseWord, c.word);
+    }
+}
+
+// Strings repeated all over a file are listed once per kind and MiB, so a hostile file
+// cannot make the list grow with its size; the first of each stays, so the readers
+// still see the earliest.
+TEST(ImageFacts, RepeatsAreListedOnceAndTheFirstStays) {
+    Bytes image = filler(std::size_t{3} << 20);
+    for (std::size_t at = 0x1000; at + 16 <= image.size(); at += 16) {
+        put(image, at, std::string("SRAM_V113\0\0\0", 12));
+    }
+    put(image, 0x2FFF00, std::string("FLASH1M_V103\0\0\0\0", 16));
+    const ImageFacts facts = factsOfBytes(image, "repeat.gba");
+    EXPECT_LE(facts.hits.size(), 8u);
+    EXPECT_GT(facts.placeCount, 190000u);
+    ASSERT_FALSE(facts.hits.empty());
+    EXPECT_EQ(facts.hits.front().offset, 0x1000u);
+    EXPECT_EQ(facts.hits.front().text, "SRAM_V113");
+    EXPECT_EQ(facts.hits.back().offset, 0x2FFF00u);
+    // NanoBoyAdvance takes the first aligned string: the repeats decide, not the Flash one.
+    const auto results = judgeImage(facts);
+    EXPECT_EQ(results[2].id, "nba");
+    EXPECT_EQ(results[2].caseWord, "SRAM");
+}
+
+// A place needs its whole text inside the file; what follows it is counted up to 4 zero
+// bytes, and past the end through each DS loader's read buffer.
+TEST(ImageFacts, RecordsTheZerosAfterALibraryStringAtTheEnd) {
+    Bytes image = filler(0x100C);
+    put(image, 0x1000, "FLASH1M_V103");
+    put(image, 0xFFD, "SRA");  // cut by the next string: no SRAM place
+    const ImageFacts facts = factsOfBytes(image, "end.gba");
+    ASSERT_EQ(facts.hits.size(), 1u);
+    const SaveStringHit& hit = facts.hits[0];
+    EXPECT_TRUE(hit.has(Mark::Flash1MV));
+    EXPECT_TRUE(hit.has(Mark::FlasWord));
+    EXPECT_FALSE(hit.has(Mark::FlashV));
+    EXPECT_EQ(hit.roomAfter, 0);
+    EXPECT_EQ(hit.zerosInFile, 0);
+    EXPECT_EQ(hit.zerosOneMiBBuffer, 4);  // a fresh buffer holds zeros
+    EXPECT_EQ(hit.lead, "SRA");
+}
+
+}  // namespace
+}  // namespace tagwright
