@@ -40,6 +40,34 @@ def run_once(argv, cwd, stdout=subprocess.DEVNULL):
     return elapsed, usage.ru_maxrss * 1024
 
 
+def cpu_once(argv, cwd):
+    """CPU seconds (user + system) of one run, its output thrown away."""
+    proc = subprocess.Popen(argv, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(proc.pid, 0)
+    if os.waitstatus_to_exitcode(status) not in (0, 1, 2):
+        sys.exit(f"failed: {argv[0]}")
+    return usage.ru_utime + usage.ru_stime
+
+
+def make_library(folder, count=200):
+    """`count` ROMs of 1 to 16 MiB (about 1.3 GB for 200), each with a header and a tag."""
+    sizes = [1, 2, 4, 8, 16, 8]
+    block = bytearray((i * 73 + 41) % 255 + 1 for i in range(MIB))
+    names = []
+    for n in range(count):
+        size = sizes[n % len(sizes)] * MIB
+        name = f"rom{n:03}.gba"
+        with open(os.path.join(folder, name), "wb") as f:
+            first = bytearray(block)
+            first[0xA0:0xB3] = b"BENCH ROM   ZTGP01\x96"
+            first[0x1000:0x100C] = b"SRAM_V113\0\0\0"
+            f.write(first)
+            for _ in range(size // MIB - 1):
+                f.write(block)
+        names.append(name)
+    return names
+
+
 def measure(cases, cwd, runs, cleanup):
     times = {name: [] for name in cases}
     rss = {name: 0 for name in cases}
@@ -67,10 +95,13 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build_dir", nargs="?", default="build/default")
     parser.add_argument("--runs", type=int, default=11)
+    parser.add_argument("--library", type=int, default=200,
+                        help="ROMs for the many-files case (0 skips it)")
     args = parser.parse_args()
     tagwright = os.path.abspath(os.path.join(args.build_dir, "src", "tagwright"))
+    judge_files = os.path.abspath(os.path.join(args.build_dir, "bench", "judge_files"))
     raw_copy = os.path.abspath(os.path.join(args.build_dir, "bench", "raw_copy"))
-    for exe in (tagwright, raw_copy):
+    for exe in (tagwright, raw_copy, judge_files):
         if not os.access(exe, os.X_OK):
             sys.exit(f"missing {exe}: build first (cmake --workflow --preset default)")
 
@@ -104,6 +135,23 @@ def main():
         medians, rss = measure(cases, work, args.runs, cleanup)
         peak_time_v = time_v_peak(cases["tagwright -s6"], work)
         cleanup()
+        os.remove(os.path.join(work, "in64.gba"))
+        library = {}
+        if args.library > 0:
+            names = make_library(work, args.library)
+            library_bytes = sum(os.path.getsize(os.path.join(work, n)) for n in names)
+            many = {
+                "cat": ["cat"] + names,
+                "tagwright --info": [tagwright, "--info"] + names,
+                "judge_files (engine alone)": [judge_files] + names,
+            }
+            for argv in many.values():
+                cpu_once(argv, work)  # warm the page cache
+            cpu = {name: [] for name in many}
+            for _ in range(3):
+                for name, argv in many.items():
+                    cpu[name].append(cpu_once(argv, work))
+            library = {name: statistics.median(t) for name, t in cpu.items()}
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
@@ -130,6 +178,17 @@ def main():
     ok &= ratio("-s6 -p (to 64 MiB) / raw durable 64 MiB", "tagwright -s6 -p",
                 "raw durable 64 MiB", 2.5)
     ratio("-s6 -p / cp 64 MiB (for the record)", "tagwright -s6 -p", "cp 64 MiB", None)
+    if library:
+        print(f"{args.library} ROMs, {library_bytes / 1e9:.2f} GB: CPU seconds (user + system), "
+              f"medians of 3")
+        for name, seconds in library.items():
+            print(f"  {name:<26} {seconds:8.3f} s")
+        value = library["tagwright --info"] / library["cat"]
+        print(f"  {'--info / cat (CPU)':<40} {value:5.2f}x (target <= 3.0x)"
+              f"  {'ok' if value <= 3.0 else 'OVER TARGET'}")
+        ok &= value <= 3.0
+        engine = library["judge_files (engine alone)"] / library["cat"]
+        print(f"  {'engine alone / cat (for the record)':<40} {engine:5.2f}x")
     peak = peak_time_v if peak_time_v is not None else rss["tagwright -s6"]
     excess = (peak - 32 * MIB) / MIB
     source = "/usr/bin/time -v" if peak_time_v is not None else "wait4"
