@@ -252,7 +252,8 @@
     }
     const name = outputName(loaded.name, type);
     const report = JSON.parse(call('tw_output_report', ['string'], [name]));
-    const bytes = engine.HEAPU8.slice(engine._tw_output(), engine._tw_output() + engine._tw_output_size());
+    // The Blob copies the bytes out of the engine's memory.
+    const bytes = engine.HEAPU8.subarray(engine._tw_output(), engine._tw_output() + engine._tw_output_size());
     if (downloadUrl) URL.revokeObjectURL(downloadUrl);
     downloadUrl = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
     const link = $('download');

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,9 +28,16 @@
 
 namespace {
 
-std::vector<std::uint8_t> input;
+struct FreeDeleter {
+    void operator()(std::uint8_t* bytes) const { std::free(bytes); }
+};
+// Not a vector: the page fills every byte, so zero-filling it first would be wasted.
+std::unique_ptr<std::uint8_t[], FreeDeleter> input;
+std::uint32_t inputSize = 0;
 tagwright::web::PatchResult output;
 std::string lastText;
+
+std::span<const std::uint8_t> inputBytes() { return {input.get(), inputSize}; }
 
 const char* keep(std::string text) {
     lastText = std::move(text);
@@ -41,14 +50,13 @@ extern "C" {
 
 EMSCRIPTEN_KEEPALIVE std::uint8_t* tw_input(std::uint32_t size) {
     output = {};
-    input.clear();
-    input.shrink_to_fit();
-    input.resize(size);
-    return input.data();
+    input.reset(static_cast<std::uint8_t*>(std::malloc(size == 0 ? 1 : size)));
+    inputSize = input ? size : 0;
+    return input.get();
 }
 
 EMSCRIPTEN_KEEPALIVE const char* tw_report(const char* name) {
-    return keep(tagwright::web::reportJson(input, name));
+    return keep(tagwright::web::reportJson(inputBytes(), name));
 }
 
 EMSCRIPTEN_KEEPALIVE const char* tw_patch(int type, int placement, int pad, const char* title,
@@ -73,7 +81,7 @@ EMSCRIPTEN_KEEPALIVE const char* tw_patch(int type, int placement, int pad, cons
     if (version >= 0) {
         request.version = static_cast<std::uint8_t>(version);
     }
-    output = patchImage(input, request);
+    output = patchImage(inputBytes(), request);
     JsonWriter json;
     json.beginObject().field("written", output.written);
     if (output.written) {

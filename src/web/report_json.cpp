@@ -44,7 +44,14 @@ void writeHeader(JsonWriter& json, std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 std::string reportJson(std::span<const std::uint8_t> bytes, std::string_view name) {
-    const SaveStringScan scan = scanSaveStrings(bytes);
+    // In pieces, as a file is read: the browser compiles a function for speed only
+    // after it has run a while, and a piece at a time lets the scan reach that code.
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    SaveStringScanner scanner;
+    for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
+        scanner.feed(bytes.subspan(at, std::min(kPiece, bytes.size() - at)));
+    }
+    const SaveStringScan scan = scanner.finish();
     JsonWriter json;
     json.beginObject()
         .field("size", std::uint64_t{scan.fileSize})
