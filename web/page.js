@@ -244,8 +244,9 @@
     const type = SAVE_TYPES.find((t) => t.number === typeNumber);
     const placement = document.querySelector('input[name="placement"]:checked').value;
     const result = JSON.parse(call('tw_patch',
-      ['number', 'number', 'number', 'string', 'string', 'string', 'number'],
-      [typeNumber, PLACEMENTS[placement], $('pad').checked ? 1 : 0, title, gameCode, makerCode, version]));
+      ['number', 'number', 'number', 'number', 'string', 'string', 'string', 'number'],
+      [typeNumber, PLACEMENTS[placement], $('pad').checked ? 1 : 0, $('replace').checked ? 1 : 0,
+        title, gameCode, makerCode, version]));
     if (!result.written) {
       showError($('patch-error'), result.problem);
       return;
@@ -265,6 +266,11 @@
     $('result-summary').textContent = `${type.name} tag placed ${where}` +
       (result.padded ? ', padded to a power of two' : '') + `; the header is repaired. ` +
       `The new file has ${result.size} bytes.`;
+    const changes = $('replaced');
+    changes.replaceChildren(...result.replaced.map((c) => element('li', {
+      text: c.fits ? `${c.oldText} at ${hex(c.offset, 1)} replaced by ${c.newText}`
+        : `${c.oldText} at ${hex(c.offset, 1)} left as it is: ${c.newText} does not fit in its place` })));
+    changes.hidden = !result.replaced.length;
     renderReport($('result-report'), report, name);
     $('result-section').hidden = false;
     $('result-title').focus();

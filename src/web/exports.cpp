@@ -4,11 +4,13 @@
 //
 //   tw_input(size)            a buffer for the file's `size` bytes (null: no memory)
 //   tw_report(name)           the report of the input (report_json.hpp)
-//   tw_patch(type, placement, pad, title, gameCode, makerCode, version)
+//   tw_patch(type, placement, pad, replace, title, gameCode, makerCode, version)
 //                             patches the input (patch_request.hpp): placement 0 append,
 //                             1 embed, 2 automatic; null texts and version -1 leave the
-//                             field. Returns {"written":true,"size":n,"embeddedAt":n|null,
-//                             "padded":bool} or {"written":false,"problem":text}
+//                             field. Returns {"written":true,"size":n,"embeddedAt":n (only
+//                             when embedded),"padded":bool,"replaced":[{"offset":n,
+//                             "oldText":text,"newText":text,"fits":bool},...]} or
+//                             {"written":false,"problem":text}
 //   tw_output(), tw_output_size()   the patched file's bytes
 //   tw_output_report(name)    the report of the patched file
 //   tw_save_tags()            {"1": "EEPROM_V120", ...}: each type's tag text
@@ -59,7 +61,8 @@ EMSCRIPTEN_KEEPALIVE const char* tw_report(const char* name) {
     return keep(tagwright::web::reportJson(inputBytes(), name));
 }
 
-EMSCRIPTEN_KEEPALIVE const char* tw_patch(int type, int placement, int pad, const char* title,
+EMSCRIPTEN_KEEPALIVE const char* tw_patch(int type, int placement, int pad, int replace,
+                                          const char* title,
                                           const char* gameCode, const char* makerCode,
                                           int version) {
     using namespace tagwright::web;
@@ -69,6 +72,7 @@ EMSCRIPTEN_KEEPALIVE const char* tw_patch(int type, int placement, int pad, cons
                         : placement == 1 ? Placement::Embed
                                          : Placement::Automatic;
     request.pad = pad != 0;
+    request.replaceStrings = replace != 0;
     if (title != nullptr) {
         request.title = title;
     }
@@ -89,6 +93,16 @@ EMSCRIPTEN_KEEPALIVE const char* tw_patch(int type, int placement, int pad, cons
         if (output.embeddedAt) {
             json.field("embeddedAt", *output.embeddedAt);
         }
+        json.beginArray("replaced");
+        for (const auto& change : output.replaced) {
+            json.beginObject()
+                .field("offset", std::uint64_t{change.offset})
+                .field("oldText", std::string_view(change.oldText))
+                .field("newText", std::string_view(change.newText))
+                .field("fits", change.fits)
+                .endObject();
+        }
+        json.endArray();
     } else {
         json.field("problem", output.problem);
     }

@@ -54,6 +54,9 @@ PatchResult patchImage(std::span<const std::uint8_t> image, const PatchRequest& 
 
     PatchResult result;
     result.padded = request.pad;
+    if (request.replaceStrings) {
+        result.replaced = rom.replaceLibraryStrings(request.type);
+    }
     bool embed = request.placement != Placement::Append;
     if (embed && !rom.findEmptySpace(quiet)) {
         if (request.placement == Placement::Embed) {

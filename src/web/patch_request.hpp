@@ -8,7 +8,9 @@
 //                             file keeps its size; no run: nothing is produced)
 //   Automatic   -eN when the image has such a run, else -sN -p
 //
-// with -tTITLE, -cCODE, -mXX, -rN for the fields given and -p when pad is set.
+// with -tTITLE, -cCODE, -mXX, -rN for the fields given, -p when pad is set and
+// --replace when leftover library save strings of other types are to be replaced
+// (before the tag is placed, as the command line does).
 // The header is repaired in every case, as every save of the program does.
 #pragma once
 
@@ -18,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "image/library_strings.hpp"
 #include "image/save_type.hpp"
 
 namespace tagwright::web {
@@ -28,6 +31,7 @@ struct PatchRequest {
     SaveType type = SaveType::Sram512k;
     Placement placement = Placement::Automatic;
     bool pad = false;
+    bool replaceStrings = false;
     std::optional<std::string> title;      // as -t: an empty text leaves the title
     std::optional<std::string> gameCode;   // as -c
     std::optional<std::string> makerCode;  // as -m
@@ -40,6 +44,7 @@ struct PatchResult {
     std::vector<std::uint8_t> bytes;      // the new file
     std::optional<std::uint64_t> embeddedAt;  // where the tag went inside the image
     bool padded = false;
+    std::vector<LibraryStringChange> replaced;  // every change listed, made or not
 };
 
 // Patches a copy of `image`; the input is never changed.

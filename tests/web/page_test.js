@@ -102,6 +102,8 @@ async function choose(page, options) {
   await page.click(`#placement-${options.placement}`);
   const pad = await page.$eval('#pad', (e) => e.checked);
   if (pad !== Boolean(options.pad)) await page.click('#pad');
+  const replace = await page.$eval('#replace', (e) => e.checked);
+  if (replace !== Boolean(options.replace)) await page.click('#replace');
   for (const [id, value] of Object.entries(options.fields || {})) {
     await page.$eval(`#${id}`, (e) => { e.value = ''; });
     await page.type(`#${id}`, value);
@@ -136,6 +138,9 @@ const cases = [
     name: 'mixed strings (SRAM 256k).gba' },
   { file: mixed, type: 2, placement: 'append', pad: true, args: ['-s2', '-p', '-r255'], fields: { version: '255' },
     name: 'mixed strings (EEPROM 128k).gba' },
+  { file: mixed, type: 6, placement: 'automatic', replace: true, args: ['-e6', '--replace'],
+    replaced: ['FLASH1M_V103 at 0x400 replaced by SRAM_V113', 'EEPROM_V124 at 0x801 replaced by SRAM_V113'],
+    name: 'mixed strings (SRAM 512k).gba' },
 ];
 
 async function main() {
@@ -177,6 +182,8 @@ async function main() {
       await choose(page, c);
       await patch(page);
       assert.equal(await page.$eval('#patch-error', (e) => e.hidden), true, `${label}: patched`);
+      assert.deepEqual(await page.$$eval('#replaced li', (items) => items.map((li) => li.textContent)),
+        c.replaced || [], `${label}: strings replaced`);
       const got = await download(page, c.name);
       const expected = path.join(work, 'native.gba');
       nativeRun([path.basename(c.file), ...c.args, '-onative.gba']);
