@@ -18,19 +18,46 @@ bool has(std::span<const std::string> arguments, const char* option) {
     return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
 }
 
+constexpr const char* kHelpBefore[] = {
+    "Usage: tagwright ROM [options]",
+    "       tagwright --in-place [options] ROM...",
+    "Without arguments, tagwright opens its menus; their Help page says the same.",
+    "",
+};
+
+constexpr const char* kHelpAfter[] = {
+    "",
+    "--in-place : Patch every ROM named, each written over itself (never rompatched.gba);",
+    "             one line per ROM on standard error. Not with -o.",
+    "--replace  : With -sN or -eN: first overwrite other types' library save strings",
+    "             (EEPROM_Vnnn, SRAM_Vnnn, FLASH_Vnnn, ...) by the new tag's text.",
+    "--help    : This text.",
+    "--version : The program's version.",
+    "--info ROM... : What the console and each emulator make of each ROM.",
+    "",
+    "Exit status:",
+    "  0    everything asked was done",
+    "  1    something asked was not done: a ROM not read, an output not written or",
+    "       padded, -e found no room, a save type outside 1-6, a string --replace",
+    "       had no room to overwrite",
+    "  2    an argument was not understood: an unknown option, a missing value, an",
+    "       argument passed over (each explained on standard error)",
+    "  255  no argument named a file (\"Filename needed!\")",
+    "With --in-place, the worst status of all the ROMs.",
+    "",
+    "The whole manual: man tagwright",
+};
+
 void printHelp(std::ostream& out) {
-    writeLine(out, "Usage: tagwright ROM [options]");
-    writeLine(out, "Without arguments, tagwright opens its menus; their Help page says the same.");
-    writeLine(out);
+    for (const char* line : kHelpBefore) {
+        writeLine(out, line);
+    }
     for (const char* line : commandLineReference()) {
         writeLine(out, line);
     }
-    writeLine(out);
-    writeLine(out, "--help    : This text.");
-    writeLine(out, "--version : The program's version.");
-    writeLine(out, "--info ROM... : What the console and each emulator make of each ROM.");
-    writeLine(out);
-    writeLine(out, "The whole manual: man tagwright");
+    for (const char* line : kHelpAfter) {
+        writeLine(out, line);
+    }
 }
 
 // A report nobody received is a failure, said where it may still be seen.

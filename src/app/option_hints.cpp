@@ -45,7 +45,7 @@ std::optional<std::string> nearestSpelling(std::string_view argument) {
     if (argument.size() == 2 && (lower(letter) == 'h' || letter == '?')) {
         return std::string(kLongOptions[0]);
     }
-    if (argument[0] != '-' || argument.size() < 4) {
+    if (argument.size() < 4) {
         return std::nullopt;
     }
     std::optional<std::string> best;
