@@ -15,6 +15,11 @@ set(CPACK_PACKAGE_DESCRIPTION
     "Tagwright writes one of six save tags into a GBA ROM image, so emulators and \
 flash carts recognise its save memory; it also edits and repairs the cartridge \
 header and pads images to a power of two.")
+# Debian's control file wants the long description in lines of at most 80 columns
+# (CPack puts the summary line before it).
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tagwright writes one of six save tags into a GBA ROM image, so emulators
+and flash carts recognise its save memory; it also edits and repairs the
+cartridge header and pads images to a power of two.")
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -66,7 +66,7 @@ def main():
     for letter in "sertcmopv":
         if not re.search(rf"^\s+-{letter}", options, re.M):
             failures.append(f"option -{letter} is not described")
-    for long_option in ["--help", "--version", "--info"]:
+    for long_option in ["--help", "--version", "--info", "--in-place", "--replace"]:
         if not re.search(rf"^\s+{long_option}", options, re.M):
             failures.append(f"option {long_option} is not described")
     if "/p" not in options:
@@ -76,7 +76,7 @@ def main():
         if tag not in options:
             failures.append(f"save tag {tag} is not listed")
     statuses = section(text, "EXIT STATUS")
-    for status in ["0", "1", "255"]:
+    for status in ["0", "1", "2", "255"]:
         if not re.search(rf"^\s+{status}\s", statuses, re.M):
             failures.append(f"exit status {status} is not described")
 

@@ -17,6 +17,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 class Windows : public ProgramInFolder {};
 
+const std::string kShortUsageLine = "Usage: tagwright ROM [options]  (tagwright --help for more)\n";
+
 TEST_F(Windows, DevicesAreWrittenDirectly) {
     for (const std::string device : {"NUL", "nul", "NUL.gba"}) {
         const auto result = run({"in.gba", "-s6", "-p", "-o" + device});
@@ -60,6 +62,22 @@ TEST_F(Windows, ConsoleOutputHasWindowsLineEndsAndFilesDoNot) {
 
 TEST_F(Windows, NoNameEndsWith255) {
     EXPECT_EQ(run({"-p"}).exitStatus, 255);
+}
+
+// A window of its own (forced here: the tests have none) waits for Enter on standard
+// error and keeps the status; with redirected input it never waits (every other test).
+TEST_F(Windows, OwnConsoleWindowWaitsForEnter) {
+    SetEnvironmentVariableW(L"TAGWRIGHT_ASSUME_OWN_CONSOLE", L"1");
+    RunOptions enter;
+    enter.input = "\n";
+    const auto tagged = run({"in.gba", "-s6", "-p"}, enter);
+    const auto noName = run({"-p"});  // input ends at once: it stops waiting
+    SetEnvironmentVariableW(L"TAGWRIGHT_ASSUME_OWN_CONSOLE", nullptr);
+    EXPECT_EQ(tagged.exitStatus, 0);
+    EXPECT_EQ(tagged.out, kCredits);
+    EXPECT_EQ(tagged.err, "Press Enter to close this window.\n");
+    EXPECT_EQ(noName.exitStatus, 255);
+    EXPECT_EQ(noName.err, kShortUsageLine + "Press Enter to close this window.\n");
 }
 
 }  // namespace

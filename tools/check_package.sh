@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Proves the release build installs the way users expect:
 #  1. cmake --install into a scratch prefix gives bin/tagwright and the manual page;
-#  2. the Debian package installs on this machine, its tagwright patches a sample
+#  2. lintian finds no error and no warning in the Debian package, which carries the
+#     copyright file, the changelog and formats.md;
+#  3. the Debian package installs on this machine, its tagwright patches a sample
 #     ROM and `man tagwright` shows the page; then the package is removed again.
 #
 # usage: tools/check_package.sh  (after: cmake --workflow --preset package)
@@ -27,6 +29,17 @@ deb="${debs[0]}"
 if dpkg-query -W -f='${Status}' tagwright 2>/dev/null | grep -q "install ok installed"; then
   fail "tagwright is already installed here; remove it first"
 fi
+
+echo "== lintian $(basename "$deb")"
+command -v lintian >/dev/null || fail "lintian is not installed (apt-get install lintian)"
+contents="$(dpkg-deb -c "$deb")"
+for doc in copyright changelog.gz formats.md; do
+  grep -q "./usr/share/doc/tagwright/$doc\$" <<<"$contents" || fail "no /usr/share/doc/tagwright/$doc"
+done
+# Root is warned about but fine for reading a .deb; errors and warnings fail.
+lintian --fail-on error,warning "$deb" 2> >(grep -v 'running with root privileges' >&2) \
+  || fail "lintian reported errors or warnings"
+echo "lintian: no error, no warning"
 
 echo "== dpkg -i $(basename "$deb")"
 $SUDO dpkg -i "$deb" >/dev/null

@@ -2,6 +2,13 @@
 // encoding every name has inside the program. At a console, typed text is read as
 // UTF-16 too and handed on as UTF-8, and UTF-8 output is shown as such; redirected
 // input and output stay bytes.
+//
+// A console window that Windows opened for tagwright alone (a ROM dropped onto the
+// exe, a double click) would close with the program and take its messages with it,
+// so then the program waits for Enter before it ends. Started from a console, a
+// script or with redirected input, it never waits. TAGWRIGHT_ASSUME_OWN_CONSOLE=1
+// in the environment makes it take the window as its own whatever it is, so that
+// the tests, which have no window, run the waiting too.
 #include <windows.h>
 
 #include <array>
@@ -59,6 +66,24 @@ class ConsoleInput : public std::streambuf {
     std::string buffer_;
 };
 
+// True when no other process shares the console and standard input is that console.
+bool consoleIsOurs(HANDLE input) {
+    if (GetEnvironmentVariableW(L"TAGWRIGHT_ASSUME_OWN_CONSOLE", nullptr, 0) > 0) {
+        return true;
+    }
+    DWORD mode = 0;
+    std::array<DWORD, 2> processes{};
+    return GetConsoleMode(input, &mode) != 0 &&
+           GetConsoleProcessList(processes.data(), static_cast<DWORD>(processes.size())) == 1;
+}
+
+void waitForEnter() {
+    std::cerr << "Press Enter to close this window." << std::endl;
+    std::cin.clear();
+    std::string line;
+    std::getline(std::cin, line);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -80,6 +105,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     SetConsoleOutputCP(CP_UTF8);
     const int status = tagwright::runTagwright(arguments);
+    if (consoleIsOurs(input)) {
+        waitForEnter();
+    }
     std::cin.rdbuf(original);
     return status;
 }

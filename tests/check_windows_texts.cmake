@@ -1,0 +1,16 @@
+# The zip's text files: Windows line ends only (no bare LF), and a README that starts
+# with the Windows guide.   cmake -DDIR=<build>/docs/zip -P check_windows_texts.cmake
+foreach(name README.txt tagwright.txt formats.txt LICENSE.txt)
+  file(READ ${DIR}/${name} text HEX)
+  string(REGEX MATCHALL "0a" lf "${text}")
+  string(REGEX MATCHALL "0d0a" crlf "${text}")
+  list(LENGTH lf lf_count)
+  list(LENGTH crlf crlf_count)
+  if(lf_count EQUAL 0 OR NOT lf_count EQUAL crlf_count)
+    message(FATAL_ERROR "${name}: ${lf_count} line ends, ${crlf_count} of them CR LF")
+  endif()
+endforeach()
+file(STRINGS ${DIR}/README.txt first LIMIT_COUNT 1)
+if(NOT first MATCHES "^Tagwright for Windows")
+  message(FATAL_ERROR "README.txt starts with '${first}', not the Windows guide")
+endif()
