@@ -3,12 +3,19 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#endif
 #endif
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -101,8 +108,18 @@ TEST_F(HostileEnvironment, FifoIsWrittenDirectlyPaddingIncluded) {
 }
 
 TEST_F(HostileEnvironment, InputsThatAreNotRegularFilesAreRefusedAtOnce) {
-    ASSERT_EQ(mkfifo(dir.file("fifo.gba").c_str(), 0600), 0);
+    const std::string fifo = dir.file("fifo.gba");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     fs::create_symlink("/dev/zero", dir.file("zero.gba"));
+    // A writer waiting on the FIFO: opening the FIFO, even to refuse it, would let it go.
+    std::atomic<bool> writerReleased = false;
+    std::thread writer([&] {
+        const int fd = open(fifo.c_str(), O_WRONLY);
+        writerReleased = true;
+        if (fd >= 0) {
+            close(fd);
+        }
+    });
     RunOptions quick;
     quick.timeoutSeconds = 10;
     for (const std::string name : {"fifo.gba", "zero.gba", "../../dev/null"}) {
@@ -110,6 +127,15 @@ TEST_F(HostileEnvironment, InputsThatAreNotRegularFilesAreRefusedAtOnce) {
         EXPECT_EQ(result.exitStatus, 1) << name;
         EXPECT_EQ(result.out, "There was a problem opening the file you specified!\n") << name;
     }
+    const auto info = run({"--info", "fifo.gba"}, quick);
+    EXPECT_EQ(info.exitStatus, 2);
+    EXPECT_EQ(info.out.rfind("fifo.gba\n  There was a problem opening the file you specified!\n", 0),
+              0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(writerReleased);
+    const int release = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    writer.join();
+    close(release);
     // The menus ask again, as for a name that does not open.
     quick.input = "1 fifo.gba in.gba 7 6\n";
     const auto session = run({}, quick);
@@ -135,11 +161,14 @@ TEST_F(HostileEnvironment, DescriptorNamesWriteToTheOpenDescriptor) {
     ASSERT_EQ(stat(dir.file("log.bin").c_str(), &before), 0);
     RunOptions appending;
     appending.stdoutAppendsTo = dir.file("log.bin");
-    for (const std::string name : {"-o/dev/stdout", "-o/proc/self/fd/1", "-o/dev/fd/1"}) {
+    const std::vector<std::string> spellings = {"-o/dev/stdout", "-o/proc/self/fd/1", "-o/dev/fd/1",
+                                                "-o/proc/thread-self/fd/1", "-o/dev/fd//1",
+                                                "-o/proc/self/fd/./1"};
+    for (const std::string& name : spellings) {
         EXPECT_EQ(run({"in.gba", "-s6", name}, appending).exitStatus, 0) << name;
     }
     const Bytes log = readFile(dir.file("log.bin"));
-    ASSERT_EQ(log.size(), 4 + 3 * (1012 + kCredits.size()));
+    ASSERT_EQ(log.size(), 4 + spellings.size() * (1012 + kCredits.size()));
     EXPECT_EQ(std::string(log.begin(), log.begin() + 4), "LOG\n");
     struct stat after {};
     ASSERT_EQ(stat(dir.file("log.bin").c_str(), &after), 0);
@@ -172,6 +201,207 @@ TEST_F(HostileEnvironment, LinkLoopsAndOverlongChainsAreNotReplaced) {
     EXPECT_EQ(readFile(dir.file("chain41")).size(), 1000u);
     EXPECT_TRUE(fs::is_symlink(dir.file("chain40")));
 }
+
+// Links at the output name are followed as the kernel follows them for open(O_CREAT),
+// including its rule for sticky world-writable folders (whatever this machine's
+// fs.protected_symlinks says), and from the folder that holds them.
+TEST_F(HostileEnvironment, LinksAreFollowedAsTheKernelWouldFollowThem) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "links owned by another user need root";
+    }
+    fs::create_directory(dir.file("sticky"));
+    fs::permissions(dir.file("sticky"), fs::perms(01777));
+    fs::create_directory(dir.file("targets"));
+    fs::permissions(dir.file("targets"), fs::perms(0777));
+    struct Case {
+        const char* link;
+        uid_t linkOwner;
+        std::optional<unsigned> runAs;
+        bool followed;
+    };
+    const std::vector<Case> cases = {
+        {"planted.gba", 65534, std::nullopt, false},  // another user's link, root writing
+        {"owners.gba", 0, std::nullopt, true},        // the folder owner's link
+        {"mine.gba", 65534, 65534u, true},            // the caller's own link
+        {"roots.gba", 0, 65534u, true},               // the folder owner's, for anyone
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.link);
+        const std::string victim = dir.file(std::string("targets/") + c.link);
+        writeFile(victim, patternBytes(7));
+        ASSERT_EQ(chown(victim.c_str(), 65534, 65534), 0);
+        const std::string link = dir.file(std::string("sticky/") + c.link);
+        fs::create_symlink(victim, link);
+        ASSERT_EQ(lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
+        RunOptions options;
+        options.runAsUser = c.runAs;
+        const auto result = run({"in.gba", "-s6", std::string("-osticky/") + c.link}, options);
+        EXPECT_EQ(result.exitStatus, c.followed ? 0 : 1);
+        EXPECT_EQ(readFile(victim).size(), c.followed ? 1012u : 7u);
+        EXPECT_TRUE(fs::is_symlink(link));
+        if (!c.followed) {
+            EXPECT_EQ(result.out, "Problem creating file to write\n" + kCredits);
+        }
+    }
+
+    // A relative link deep down, whose target joined to the folder's path would pass
+    // PATH_MAX: the kernel takes it from the link's own folder, and so does the program.
+    std::string deep = "deep";
+    for (int i = 0; i < 18; ++i) {
+        deep += "/" + std::string(150, 'a');
+    }
+    fs::create_directories(dir.file(deep));
+    writeFile(dir.file(deep + "/target.gba"), patternBytes(7));
+    std::string relative;
+    for (int i = 0; i < 800; ++i) {
+        relative += "./";
+    }
+    fs::create_symlink(relative + "target.gba", dir.file(deep + "/link.gba"));
+    EXPECT_EQ(run({"in.gba", "-s6", "-o" + deep + "/link.gba"}).exitStatus, 0);
+    EXPECT_EQ(readFile(dir.file(deep + "/target.gba")).size(), 1012u);
+}
+
+// Folders that allow less than usual, and names the system cannot take: each gets
+// what cp gets there, and nothing is left behind.
+TEST_F(HostileEnvironment, RestrictedFoldersAndOverlongNames) {
+    const std::string longName(256, 'n');
+    const auto longResult = run({"in.gba", "-s6", "-o" + longName});
+    EXPECT_EQ(longResult.exitStatus, 1);
+    EXPECT_EQ(longResult.out, "Problem creating file to write\n" + kCredits);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.gba"});
+
+    // A drop box: others may add files but not list them.
+    if (const auto user = unprivilegedUserIfRoot()) {
+        fs::create_directory(dir.file("drop"));
+        fs::permissions(dir.file("drop"), fs::perms(01733));
+        RunOptions options;
+        options.runAsUser = user;
+        EXPECT_EQ(run({"in.gba", "-s6", "-odrop/mine.gba"}, options).exitStatus, 0);
+        EXPECT_EQ(readFile(dir.file("drop/mine.gba")).size(), 1012u);
+    }
+
+#ifdef __linux__
+    // Append-only (chattr +a): nothing can be removed there, so no temporary name may
+    // ever be made. A new name is linked straight in; a replacement is refused.
+    fs::create_directory(dir.file("ao"));
+    writeFile(dir.file("ao/old.gba"), patternBytes(7));
+    const int folder = open(dir.file("ao").c_str(), O_RDONLY | O_DIRECTORY);
+    int flags = 0;
+    if (folder < 0 || ioctl(folder, FS_IOC_GETFLAGS, &flags) != 0 ||
+        (flags |= FS_APPEND_FL, ioctl(folder, FS_IOC_SETFLAGS, &flags)) != 0) {
+        if (folder >= 0) {
+            close(folder);
+        }
+        GTEST_SKIP() << "this file system or user cannot make a folder append-only";
+    }
+    const auto replaced = run({"in.gba", "-s6", "-oao/old.gba"});
+    const auto added = run({"in.gba", "-s6", "-oao/new.gba"});
+    const auto entries = dir.entries("ao");
+    flags &= ~FS_APPEND_FL;
+    ioctl(folder, FS_IOC_SETFLAGS, &flags);
+    close(folder);
+    EXPECT_EQ(replaced.out, "Problem creating file to write\n" + kCredits);
+    // Where the file system has no unnamed files, a new name is refused too.
+    const std::vector<std::string> linkedIn = {"new.gba", "old.gba"}, refused = {"old.gba"};
+    EXPECT_EQ(entries, added.exitStatus == 0 ? linkedIn : refused);
+    EXPECT_EQ(added.out, added.exitStatus == 0 ? kCredits : "Problem creating file to write\n" + kCredits);
+    EXPECT_EQ(readFile(dir.file("ao/old.gba")), patternBytes(7));
+#endif
+}
+
+#ifdef __linux__
+// ACLs as the kernel stores them (version 2; tag, permissions, id), written out here
+// by hand: owner rw-, named user nobody ---, owning group r--, mask r--, other r--.
+const Bytes kAclDenyingNobody = {2, 0, 0, 0,  1, 0, 6, 0, 0xFF, 0xFF, 0xFF, 0xFF,
+                                 2, 0, 0, 0, 0xFE, 0xFF, 0, 0,  4, 0, 4, 0, 0xFF, 0xFF, 0xFF, 0xFF,
+                                 0x10, 0, 4, 0, 0xFF, 0xFF, 0xFF, 0xFF,
+                                 0x20, 0, 4, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+// The same as a default ACL for new files: owner rw-, nobody r--, group r--, other ---.
+const Bytes kDefaultAcl = {2, 0, 0, 0,  1, 0, 6, 0, 0xFF, 0xFF, 0xFF, 0xFF,
+                           2, 0, 4, 0, 0xFE, 0xFF, 0, 0,  4, 0, 4, 0, 0xFF, 0xFF, 0xFF, 0xFF,
+                           0x10, 0, 4, 0, 0xFF, 0xFF, 0xFF, 0xFF,
+                           0x20, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+
+std::optional<Bytes> attribute(const std::string& path, const char* name) {
+    Bytes value(4096);
+    const ssize_t n = getxattr(path.c_str(), name, value.data(), value.size());
+    if (n < 0) {
+        return std::nullopt;
+    }
+    value.resize(static_cast<std::size_t>(n));
+    return value;
+}
+
+bool setAttribute(const std::string& path, const char* name, const Bytes& value) {
+    return setxattr(path.c_str(), name, value.data(), value.size(), 0) == 0;
+}
+
+mode_t modeOf(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// A replaced file keeps its ACL and extended attributes; a new one gets exactly what
+// open(O_CREAT, 0666) gets in its folder, which the test asks the kernel for.
+TEST_F(HostileEnvironment, AclsAndExtendedAttributesAreKept) {
+    const std::string kept = dir.file("kept.gba");
+    writeFile(kept, patternBytes(7));
+    if (!setAttribute(kept, "system.posix_acl_access", kAclDenyingNobody) ||
+        !setAttribute(kept, "user.origin", {'c', 'a', 'r', 't'})) {
+        GTEST_SKIP() << "this file system takes no ACLs or user attributes";
+    }
+    ASSERT_EQ(run({"in.gba", "-s6", "-okept.gba"}).exitStatus, 0);
+    EXPECT_EQ(readFile(kept).size(), 1012u);
+    EXPECT_EQ(attribute(kept, "system.posix_acl_access"), kAclDenyingNobody);
+    EXPECT_EQ(attribute(kept, "user.origin"), (Bytes{'c', 'a', 'r', 't'}));
+    EXPECT_EQ(modeOf(kept), 0644u);
+
+    fs::create_directory(dir.file("shared"));
+    ASSERT_TRUE(setAttribute(dir.file("shared"), "system.posix_acl_default", kDefaultAcl));
+    const std::string reference = dir.file("shared/reference");
+    const mode_t umaskBefore = umask(022);
+    const int fd = open(reference.c_str(), O_CREAT | O_WRONLY, 0666);
+    umask(umaskBefore);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    ASSERT_EQ(run({"in.gba", "-s6", "-oshared/new.gba"}).exitStatus, 0);
+    EXPECT_EQ(attribute(dir.file("shared/new.gba"), "system.posix_acl_access"),
+              attribute(reference, "system.posix_acl_access"));
+    EXPECT_EQ(modeOf(dir.file("shared/new.gba")), modeOf(reference));
+
+    // A replaced file without an ACL takes none from the folder.
+    const std::string plain = dir.file("shared/plain.gba");
+    writeFile(plain, patternBytes(7));
+    ASSERT_EQ(removexattr(plain.c_str(), "system.posix_acl_access"), 0);
+    ASSERT_EQ(chmod(plain.c_str(), 0640), 0);
+    ASSERT_EQ(run({"in.gba", "-s6", "-oshared/plain.gba"}).exitStatus, 0);
+    EXPECT_EQ(attribute(plain, "system.posix_acl_access"), std::nullopt);
+    EXPECT_EQ(modeOf(plain), 0640u);
+}
+
+// When the group cannot be kept, its members become "others": others then get no more
+// than the group had (here: a group denied what others may do).
+TEST_F(HostileEnvironment, LostGroupGrantsNoOneAccess) {
+    const auto user = unprivilegedUserIfRoot();
+    if (!user) {
+        GTEST_SKIP() << "needs root to hand the file to another user and group";
+    }
+    fs::create_directory(dir.file("open"));
+    fs::permissions(dir.file("open"), fs::perms(0777));
+    const std::string name = dir.file("open/f.gba");
+    writeFile(name, patternBytes(7));
+    ASSERT_EQ(chown(name.c_str(), *user, 100), 0);  // a group the writer is not in
+    ASSERT_EQ(chmod(name.c_str(), 0606), 0);
+    RunOptions options;
+    options.runAsUser = user;
+    ASSERT_EQ(run({"in.gba", "-s6", "-oopen/f.gba"}, options).exitStatus, 0);
+    struct stat st {};
+    ASSERT_EQ(stat(name.c_str(), &st), 0);
+    ASSERT_NE(st.st_gid, 100u);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_size, 1012);
+}
+#endif
 
 TEST_F(HostileEnvironment, ReplacedFilesKeepOwnerGroupAndMode) {
     if (geteuid() != 0) {

@@ -2,12 +2,14 @@
 """Traces the system calls of real saves and checks that the new content is never
 more exposed than the old and is durable before it replaces anything:
 
-- every file the program creates is created with mode 0600 (O_TMPFILE, or O_CREAT
-  with O_EXCL and O_NOFOLLOW);
-- nothing is chmod-ed or chown-ed by name; the new file's owner and mode are set
-  through its descriptor before its first byte is written;
-- the new file is fsync-ed before the rename and the folder after it;
-- the rename lands on the output name, and nothing else is renamed or linked.
+- a replacement is created with mode 0600 (O_TMPFILE, or O_CREAT with O_EXCL and
+  O_NOFOLLOW); a new name unnamed (O_TMPFILE) with 0666, as open(O_CREAT) would
+  create it, or named with 0600;
+- nothing is chmod-ed or chown-ed by name; a file created 0600 gets its owner (when
+  replacing) and mode through its descriptor before its first byte is written;
+- the new file is fsync-ed before the rename (or, for a new name, before it is linked
+  in under that name) and the folder after it;
+- the rename or link lands on the output name, and nothing else is renamed.
 
 usage: check_write_syscalls.py TAGWRIGHT
 Exits 77 (skipped) when strace is not installed.
@@ -53,8 +55,11 @@ def check(calls, output, replacing):
         if name in ("chmod", "fchmodat", "chown", "lchown", "fchownat", "link", "rename"):
             problems.append(f"by name: {name}({args})")
         if name in ("open", "openat", "creat") and ("O_CREAT" in args or "O_TMPFILE" in args):
-            if not args.endswith(", 0600"):
+            unnamed_new = "O_TMPFILE" in args and not replacing
+            if not args.endswith(", 0600") and not (unnamed_new and args.endswith(", 0666")):
                 problems.append(f"created without mode 0600: {name}({args})")
+            if unnamed_new:
+                attributes_set.add("fchmod")  # the kernel set it at creation
             if "O_CREAT" in args and ("O_EXCL" not in args or "O_NOFOLLOW" not in args):
                 problems.append(f"created without O_EXCL|O_NOFOLLOW: {name}({args})")
             new_fd = result
@@ -68,7 +73,10 @@ def check(calls, output, replacing):
                 problems.append("content written before the owner was set")
             if name == "fsync":
                 synced_file = True
-        if name in ("renameat", "renameat2"):
+        lands = name in ("renameat", "renameat2") or (
+            name == "linkat" and not replacing and result == 0
+            and args.split(", ")[3].startswith(f'"{output}"'))
+        if lands:
             if not args.split(", ")[3].startswith(f'"{output}"'):
                 problems.append(f"renamed onto something else: {args}")
             if not synced_file:
@@ -79,7 +87,7 @@ def check(calls, output, replacing):
         if name == "fsync" and renamed:
             folder_synced = True
     if not renamed:
-        problems.append("the output was never renamed into place")
+        problems.append("the output was never renamed or linked into place")
     elif not folder_synced:
         problems.append("the folder was not synced after the rename")
     return problems
@@ -116,7 +124,7 @@ def main():
         print("FAIL:", failure)
     if not failures:
         print("every save created its file private, set its attributes through the "
-              "descriptor, and synced it before and after the rename")
+              "descriptor, and synced it before and after it took the output name")
     return 1 if failures else 0
 
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Sends SIGINT, SIGTERM, SIGHUP and SIGKILL at random moments to
+"""Sends signals (by default SIGINT, SIGTERM, SIGHUP and SIGKILL) at random moments to
 `tagwright game.gba -s6 -p -ogame.gba` on a 32 MiB image (the output replaces the
 input) and counts what a signal may never leave behind:
 
@@ -8,7 +8,10 @@ input) and counts what a signal may never leave behind:
   stray     any file in the folder besides game.gba
 
 usage: signal_stress.py TAGWRIGHT [--trials N] [--dir DIR] [--seed S]
-Exits 1 if any count is not zero. DIR (default: a new folder under the current
+                        [--signals INT,TERM,...] [--mib M]
+Exits 1 if any count is not zero. SIGKILL is the one signal that may leave a stray
+named temporary file (where the file system has no unnamed ones); leave it out of
+--signals for a build that always uses a named one. DIR (default: a new folder under the current
 one, so on the disk rather than in memory) is where the image lives.
 """
 import argparse
@@ -24,7 +27,7 @@ import tempfile
 import time
 
 MIB = 1 << 20
-SIGNALS = [signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGKILL]
+SIGNALS = "INT,TERM,HUP,KILL"
 
 
 def digest(path):
@@ -43,7 +46,10 @@ def main():
     parser.add_argument("--trials", type=int, default=400)
     parser.add_argument("--dir", default=".")
     parser.add_argument("--seed", type=int, default=None)
+    parser.add_argument("--signals", default=SIGNALS)
+    parser.add_argument("--mib", type=int, default=32)
     args = parser.parse_args()
+    signals = [signal.Signals["SIG" + name] for name in args.signals.split(",")]
     tagwright = os.path.abspath(args.tagwright)
     rng = random.Random(args.seed)
 
@@ -53,7 +59,7 @@ def main():
         os.mkdir(folder)
         old = os.path.join(root, "old.gba")
         with open(old, "wb") as f:
-            f.write(rng.randbytes(32 * MIB))
+            f.write(rng.randbytes(args.mib * MIB))
         game = os.path.join(folder, "game.gba")
 
         # The finished output, and how long a run takes undisturbed.
@@ -72,7 +78,7 @@ def main():
         outcomes = collections.Counter()
         for _ in range(args.trials):
             shutil.copyfile(old, game)
-            sig = rng.choice(SIGNALS)
+            sig = rng.choice(signals)
             delay = rng.uniform(0, duration * 1.2)
             process = run(tagwright, folder)
             time.sleep(delay)

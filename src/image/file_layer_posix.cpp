@@ -4,6 +4,13 @@
 #include <time.h>
 #include <unistd.h>
 
+#ifdef __linux__
+#include <linux/fs.h>
+#include <linux/magic.h>
+#include <sys/ioctl.h>
+#include <sys/vfs.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -13,6 +20,7 @@
 #include <string_view>
 #include <utility>
 
+#include "image/file_attributes_posix.hpp"
 #include "image/file_layer.hpp"
 
 namespace tagwright::files {
@@ -60,14 +68,19 @@ FileFacts factsOf(const struct stat& st) {
             static_cast<std::uint64_t>(st.st_size)};
 }
 
-// A regular file opened for reading. O_NONBLOCK keeps a FIFO from waiting for a
-// writer; it means nothing for a regular file.
+// A regular file opened for reading. The name is looked at first, so that a FIFO or
+// device is refused without being opened (opening one can complete a waiting writer,
+// rewind a tape); the descriptor must then be that same file. O_NONBLOCK keeps a FIFO
+// swapped in between from waiting for a writer.
 Descriptor openRegularForReading(const std::string& name, struct stat& st) {
-    if (name.empty() || holdsNul(name)) {
+    struct stat named {};
+    if (name.empty() || holdsNul(name) || ::stat(name.c_str(), &named) != 0 ||
+        !S_ISREG(named.st_mode)) {
         return {};
     }
     Descriptor fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_dev != named.st_dev || st.st_ino != named.st_ino) {
         return {};
     }
     return fd;
@@ -89,15 +102,17 @@ bool writeAll(int fd, const std::uint8_t* bytes, std::size_t count) {
     return true;
 }
 
-// Signals whose default action ends the program and which must not strand a
-// half-written file. They are blocked while a new file exists and looked at between
-// blocks; destroying the guard unblocks them, so one that came is delivered then.
+// Every signal whose default action ends the program (all but SIGKILL, which cannot
+// be held back, and those that stop, continue or are ignored by default) must not
+// strand a half-written file. They are blocked while a new file exists and looked at
+// between blocks; destroying the guard unblocks them, so one that came is delivered
+// then. A fault the program itself causes still ends it at once.
 class SignalGuard {
   public:
     SignalGuard() {
-        sigemptyset(&set_);
-        for (const int signal : kSignals) {
-            sigaddset(&set_, signal);
+        sigfillset(&set_);
+        for (const int signal : kLeftAlone) {
+            sigdelset(&set_, signal);
         }
         active_ = sigprocmask(SIG_BLOCK, &set_, &previous_) == 0;
     }
@@ -115,10 +130,10 @@ class SignalGuard {
         if (!active_ || sigpending(&pending) != 0) {
             return false;
         }
-        for (const int signal : kSignals) {
+        for (int signal = 1; signal < NSIG; ++signal) {
             struct sigaction action {};
-            if (sigismember(&pending, signal) == 1 && sigaction(signal, nullptr, &action) == 0 &&
-                action.sa_handler != SIG_IGN) {
+            if (sigismember(&set_, signal) == 1 && sigismember(&pending, signal) == 1 &&
+                sigaction(signal, nullptr, &action) == 0 && action.sa_handler != SIG_IGN) {
                 return true;
             }
         }
@@ -126,7 +141,8 @@ class SignalGuard {
     }
 
   private:
-    static constexpr std::array<int, 4> kSignals = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+    static constexpr std::array<int, 9> kLeftAlone = {SIGKILL, SIGSTOP, SIGTSTP, SIGTTIN, SIGTTOU,
+                                                      SIGCONT, SIGCHLD, SIGURG,  SIGWINCH};
     sigset_t set_{};
     sigset_t previous_{};
     bool active_ = false;
@@ -140,32 +156,21 @@ std::optional<WriteOutcome> writeContent(int fd, const Content& content, const S
 }
 
 // --- resolving the output name -------------------------------------------------
+//
+// The output name is walked from descriptors, the way the kernel walks it for
+// open(O_CREAT): the folder part is opened (the kernel follows every link in it), the
+// last part is looked at without following, and a link there is read and its target
+// taken from the folder that holds the link, so no path text is ever joined. A link in
+// a sticky world-writable folder is followed only when its owner is the caller or the
+// folder's owner, as fs.protected_symlinks has it, whatever that setting says here.
 
-// The descriptor a name such as /dev/stdout or /proc/self/fd/3 stands for, if it
-// is one of those names.
-std::optional<int> descriptorNamed(const std::string& path) {
-    if (path == "/dev/stdin") {
-        return 0;
-    }
-    if (path == "/dev/stdout") {
-        return 1;
-    }
-    if (path == "/dev/stderr") {
-        return 2;
-    }
-    const std::string ownProc = "/proc/" + std::to_string(::getpid()) + "/fd/";
-    for (const std::string prefix : {"/dev/fd/", "/proc/self/fd/", ownProc.c_str()}) {
-        if (path.size() > prefix.size() && path.compare(0, prefix.size(), prefix) == 0) {
-            const std::string digits = path.substr(prefix.size());
-            if (digits.size() > 9 || !std::all_of(digits.begin(), digits.end(),
-                                                  [](char c) { return c >= '0' && c <= '9'; })) {
-                return std::nullopt;
-            }
-            return std::stoi(digits);
-        }
-    }
-    return std::nullopt;
-}
+// Whether the binary is built to use the named temporary file only, as where the
+// file system has no unnamed ones; the tests run that path through such a build.
+#ifdef TAGWRIGHT_NAMED_TEMPORARY_ONLY
+constexpr bool kUnnamedFirst = false;
+#else
+constexpr bool kUnnamedFirst = true;
+#endif
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -180,51 +185,144 @@ std::string baseOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A folder to work in. One the program may not list (a drop box) is opened as a
+// path only, which still serves every *at() call.
+struct Folder {
+    Descriptor fd;
+    bool listable = false;
+};
+
+Folder openFolder(int from, const std::string& path) {
+    Folder folder;
+    folder.fd = Descriptor(::openat(from, path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    folder.listable = static_cast<bool>(folder.fd);
+#ifdef O_PATH
+    if (!folder.fd && errno == EACCES) {
+        folder.fd = Descriptor(::openat(from, path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
+#endif
+    return folder;
+}
+
+// Whether the kernel's rule for links in sticky world-writable folders lets the
+// caller follow this link.
+bool mayFollow(int folder, const struct stat& link) {
+    struct stat st {};
+    if (::fstat(folder, &st) != 0) {
+        return false;
+    }
+    const mode_t shared = S_ISVTX | S_IWOTH;
+    return (st.st_mode & shared) != shared || link.st_uid == ::geteuid() ||
+           link.st_uid == st.st_uid;
+}
+
+// Whether the folder is this process's own table of open descriptors (/proc/self/fd,
+// /proc/thread-self/fd, however it was reached).
+bool isOwnDescriptorTable(int folder) {
+#ifdef __linux__
+    struct statfs fs {};
+    struct stat st {};
+    if (::fstatfs(folder, &fs) != 0 || fs.f_type != PROC_SUPER_MAGIC || ::fstat(folder, &st) != 0) {
+        return false;
+    }
+    for (const char* table : {"/proc/self/fd", "/proc/thread-self/fd"}) {
+        struct stat own {};
+        if (::stat(table, &own) == 0 && own.st_dev == st.st_dev && own.st_ino == st.st_ino) {
+            return true;
+        }
+    }
+#else
+    (void)folder;
+#endif
+    return false;
+}
+
+// The descriptor number an entry of the descriptor table stands for, spelled as the
+// kernel spells it (no sign, no leading zero).
+std::optional<int> descriptorNumber(const std::string& entry) {
+    if (entry.empty() || entry.size() > 9 || (entry.size() > 1 && entry[0] == '0') ||
+        !std::all_of(entry.begin(), entry.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    return std::stoi(entry);
+}
+
 struct Target {
     enum class Kind { Descriptor, Special, File, Unreachable } kind = Kind::Unreachable;
     int descriptor = -1;  // Kind::Descriptor
-    std::string path;     // the name the links lead to
-    bool exists = false;  // Kind::File: a regular file is there now
+    Folder folder;        // Kind::Special and Kind::File: where the name is
+    std::string base;     // and the name in it
+    std::optional<struct stat> existing;  // Kind::File: the regular file there now
 };
 
 // Follows the name through symbolic links to what is finally written.
 Target resolve(const std::string& name) {
     Target target;
-    std::string path = name;
+    Folder folder = openFolder(AT_FDCWD, folderOf(name));
+    std::string base = baseOf(name);
     for (int links = 0; links <= kMaxLinks; ++links) {
-        if (const auto fd = descriptorNamed(path)) {
-            if (::fcntl(*fd, F_GETFD) == -1) {
-                return target;  // nothing is open under that number
-            }
-            target.kind = Target::Kind::Descriptor;
-            target.descriptor = *fd;
+        if (!folder.fd || base.empty()) {
             return target;
         }
         struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0) {
-            // Not there (yet): create it. Any other reason shows when the folder is opened.
-            target.kind = Target::Kind::File;
-            target.path = path;
+        if (isOwnDescriptorTable(folder.fd.get())) {
+            const auto number = descriptorNumber(base);
+            if (!number || *number == folder.fd.get() ||
+                ::fstatat(folder.fd.get(), base.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+                ::fcntl(*number, F_GETFD) == -1) {
+                return target;  // nothing is open under that number
+            }
+            target.kind = Target::Kind::Descriptor;
+            target.descriptor = *number;
+            return target;
+        }
+        if (::fstatat(folder.fd.get(), base.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            // Not there yet: create it. Any other reason (a name too long, a folder
+            // that may not be searched) is a file that cannot be created.
+            if (errno == ENOENT) {
+                target.kind = Target::Kind::File;
+                target.folder = std::move(folder);
+                target.base = std::move(base);
+            }
             return target;
         }
         if (!S_ISLNK(st.st_mode)) {
             target.kind = S_ISREG(st.st_mode) ? Target::Kind::File : Target::Kind::Special;
-            target.path = path;
-            target.exists = S_ISREG(st.st_mode);
+            if (S_ISREG(st.st_mode)) {
+                target.existing = st;
+            }
+            target.folder = std::move(folder);
+            target.base = std::move(base);
+            return target;
+        }
+        if (!mayFollow(folder.fd.get(), st)) {
             return target;
         }
         std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
-        const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
-        if (n < 0 || static_cast<std::size_t>(n) >= link.size()) {
+        const ssize_t n = ::readlinkat(folder.fd.get(), base.c_str(), link.data(), link.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) {
             return target;  // changed under us, or unreadable
         }
         link.resize(static_cast<std::size_t>(n));
-        if (link.front() != '/' && path.find('/') != std::string::npos) {
-            link.insert(0, folderOf(path) + "/");
-        }
-        path = std::move(link);
+        // A relative link is taken from the folder holding it, an absolute one from the root.
+        Folder next = openFolder(link.front() == '/' ? AT_FDCWD : folder.fd.get(), folderOf(link));
+        folder = std::move(next);
+        base = baseOf(link);
     }
     return target;  // a loop, or a chain longer than the system follows
+}
+
+// Whether nothing may be removed or renamed in the folder (chattr +a): a named
+// temporary file could never be taken away again there.
+bool isAppendOnly(const Folder& folder) {
+#if defined(__linux__) && defined(FS_IOC_GETFLAGS)
+    int flags = 0;
+    return folder.listable && ::ioctl(folder.fd.get(), FS_IOC_GETFLAGS, &flags) == 0 &&
+           (flags & FS_APPEND_FL) != 0;
+#else
+    (void)folder;
+    return false;
+#endif
 }
 
 // --- the new file beside the target --------------------------------------------
@@ -254,7 +352,7 @@ std::string temporaryName(const std::string& base) {
 }
 
 // The new file while it is being made. Its destructor removes what exists of it
-// unless commit() has run.
+// unless it was committed or linked in under the final name.
 class NewFile {
   public:
     NewFile(int folder, std::string base) : folder_(folder), base_(std::move(base)) {}
@@ -262,19 +360,22 @@ class NewFile {
     NewFile(const NewFile&) = delete;
     NewFile& operator=(const NewFile&) = delete;
 
-    // Creates the file, unnamed when `unnamed` and the file system allows it.
-    bool create(bool unnamed) {
+    // Creates the file, unnamed with `unnamedMode` when `unnamed` and the file system
+    // allows it (no one can open it before it has a name), otherwise, if `namedAllowed`,
+    // under a temporary name with mode 0600.
+    bool create(bool unnamed, mode_t unnamedMode, bool namedAllowed) {
 #ifdef O_TMPFILE
         if (unnamed) {
-            fd_ = Descriptor(::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+            fd_ = Descriptor(::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, unnamedMode));
             if (fd_) {
                 return true;
             }
         }
 #else
         (void)unnamed;
+        (void)unnamedMode;
 #endif
-        return createNamed();
+        return namedAllowed && createNamed();
     }
 
     int fd() const {
@@ -284,18 +385,23 @@ class NewFile {
         return !name_.empty();
     }
 
+    // Links an unnamed file in under `name`, which must not exist. Fails with errno
+    // EEXIST when it does.
+    bool linkAs(const std::string& name) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
+        return ::linkat(AT_FDCWD, self.c_str(), folder_, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+               (errno != EEXIST &&
+                ::linkat(fd_.get(), "", folder_, name.c_str(), AT_EMPTY_PATH) == 0);
+    }
+
     // Gives an unnamed file its temporary name; a named one has it already.
     bool giveName() {
         if (named()) {
             return true;
         }
-        const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
             std::string candidate = temporaryName(base_);
-            if (::linkat(AT_FDCWD, self.c_str(), folder_, candidate.c_str(), AT_SYMLINK_FOLLOW) ==
-                    0 ||
-                (errno != EEXIST &&
-                 ::linkat(fd_.get(), "", folder_, candidate.c_str(), AT_EMPTY_PATH) == 0)) {
+            if (linkAs(candidate)) {
                 name_ = std::move(candidate);
                 return true;
             }
@@ -360,32 +466,6 @@ class NewFile {
     std::string name_;  // while the file has a name of its own in the folder
 };
 
-mode_t currentUmask() {
-    const mode_t mask = ::umask(0);
-    (void)::umask(mask);
-    return mask;
-}
-
-// Owner, group and mode of the new file, set through its descriptor before any
-// content goes in.
-bool takeOverAttributes(int fd, const std::optional<struct stat>& old) {
-    if (!old) {
-        return ::fchmod(fd, 0666 & ~currentUmask()) == 0;
-    }
-    if (::fchown(fd, old->st_uid, old->st_gid) != 0) {
-        (void)::fchown(fd, static_cast<uid_t>(-1), old->st_gid);  // the group, at least
-    }
-    struct stat now {};
-    if (::fstat(fd, &now) != 0) {
-        return false;
-    }
-    mode_t mode = old->st_mode & 07777;
-    if (now.st_gid != old->st_gid) {
-        mode &= ~static_cast<mode_t>(070);  // its group is not the one that had access
-    }
-    return ::fchmod(fd, mode) == 0;
-}
-
 // Writes to a descriptor or device directly; there is nothing to replace.
 WriteOutcome writeDirectly(int fd, const Content& content) {
     if (const auto failed = writeContent(fd, content, nullptr)) {
@@ -398,36 +478,57 @@ WriteOutcome writeDirectly(int fd, const Content& content) {
     return WriteOutcome::Written;
 }
 
+// Makes the folder's new entry durable. A folder opened as a path only is reopened
+// for this through its /proc name; some file systems refuse folder syncs altogether.
+void syncFolder(const Folder& folder) {
+    if (folder.listable) {
+        (void)::fsync(folder.fd.get());
+        return;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(folder.fd.get());
+    const Descriptor reopened(::open(self.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (reopened) {
+        (void)::fsync(reopened.get());
+    }
+}
+
+// A new name gets an unnamed file linked straight in (nothing else ever appears in
+// the folder); a file to replace gets a new one renamed over it, by way of a
+// temporary name.
 WriteOutcome writeBeside(const Target& target, const Content& content) {
-    const std::string base = baseOf(target.path);
-    if (base.empty() || base == "." || base == "..") {
+    const int folder = target.folder.fd.get();
+    const std::string& base = target.base;
+    if (base == "." || base == "..") {
         return WriteOutcome::NotCreated;
     }
-    const Descriptor folder(
-        ::open(folderOf(target.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder) {
-        return WriteOutcome::NotCreated;
-    }
-    std::optional<struct stat> old;
-    if (target.exists) {
-        // Replace only a file that could also have been overwritten where it is.
-        const Descriptor check(::openat(folder.get(), base.c_str(),
-                                        O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const bool appendOnly = isAppendOnly(target.folder);
+    Descriptor replaced;
+    if (target.existing) {
+        // Replace only a file that could also have been overwritten where it is, and
+        // only where the temporary name could be taken away again.
+        replaced = Descriptor(::openat(folder, base.c_str(),
+                                       O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         struct stat st {};
-        if (!check || ::fstat(check.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (appendOnly || !replaced || ::fstat(replaced.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_dev != target.existing->st_dev || st.st_ino != target.existing->st_ino) {
             return WriteOutcome::NotCreated;
         }
-        old = st;
     }
 
     const SignalGuard guard;
     // Unnamed first; should it not get a name later, once more as a named file.
-    for (const bool unnamed : {true, false}) {
-        NewFile file(folder.get(), base);
-        if (!file.create(unnamed)) {
+    for (const bool unnamed : {kUnnamedFirst, false}) {
+        NewFile file(folder, base);
+        // A new name unnamed: created as open(O_CREAT, 0666) would create it, under the
+        // folder's default ACL and the umask.
+        // No temporary name where it could never be removed again.
+        if (!file.create(unnamed, replaced ? 0600 : 0666, !appendOnly)) {
             return WriteOutcome::NotCreated;
         }
-        if (!takeOverAttributes(file.fd(), old)) {
+        const bool attributesSet = replaced ? takeOverAttributes(file.fd(), replaced.get(),
+                                                                 *target.existing)
+                                            : !file.named() || giveNewFileAttributes(file.fd(), folder);
+        if (!attributesSet) {
             return WriteOutcome::WriteFailed;
         }
         if (const auto failed = writeContent(file.fd(), content, &guard)) {
@@ -436,16 +537,17 @@ WriteOutcome writeBeside(const Target& target, const Content& content) {
         if (::fsync(file.fd()) != 0 || guard.arrived()) {
             return WriteOutcome::WriteFailed;
         }
-        if (!file.giveName()) {
-            if (unnamed && !file.named()) {
-                continue;
+        if (!replaced && !file.named()) {
+            if (!file.linkAs(base)) {
+                if (errno != EEXIST && unnamed) {
+                    continue;  // no way to link it in here; a named file, then
+                }
+                return WriteOutcome::WriteFailed;  // the name was taken meanwhile
             }
+        } else if (!file.giveName() || guard.arrived() || !file.commit()) {
             return WriteOutcome::WriteFailed;
         }
-        if (guard.arrived() || !file.commit()) {
-            return WriteOutcome::WriteFailed;
-        }
-        (void)::fsync(folder.get());  // the new name, durable; some file systems refuse
+        syncFolder(target.folder);
         return file.close() ? WriteOutcome::Written : WriteOutcome::WriteFailed;
     }
     return WriteOutcome::WriteFailed;
@@ -527,8 +629,8 @@ WriteOutcome replaceFile(const std::string& name, const Content& content) {
             return writeDirectly(target.descriptor, content);
         case Target::Kind::Special: {
             // A device or FIFO cannot be renamed over; a folder fails to open here.
-            Descriptor fd(
-                ::open(target.path.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+            Descriptor fd(::openat(target.folder.fd.get(), target.base.c_str(),
+                                   O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
             if (!fd) {
                 return WriteOutcome::NotCreated;
             }

@@ -32,7 +32,8 @@ struct RunResult {
 RunResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
                      const RunOptions& options = {});
 
-// Path of the tagwright executable under test.
+// Path of the tagwright executable under test: the build's own, or the one named by
+// TAGWRIGHT_UNDER_TEST (the suite runs a second build of the program that way).
 std::string tagwrightPath();
 
 // The unprivileged uid to run as when the tests run as root (root reads and writes

@@ -54,9 +54,9 @@ std::string TempDir::file(const std::string& name) const {
     return utf8Of(path_ / pathOf(name));
 }
 
-std::vector<std::string> TempDir::entries() const {
+std::vector<std::string> TempDir::entries(const std::string& subfolder) const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path_)) {
+    for (const auto& entry : fs::directory_iterator(path_ / pathOf(subfolder))) {
         names.push_back(utf8Of(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());

@@ -19,8 +19,8 @@ class TempDir {
     // The folder, and a name in it, as UTF-8 (the encoding the program's names have).
     std::string folder() const;
     std::string file(const std::string& name) const;
-    // Names of everything in the folder, sorted, in UTF-8.
-    std::vector<std::string> entries() const;
+    // Names of everything in the folder (or a folder in it), sorted, in UTF-8.
+    std::vector<std::string> entries(const std::string& subfolder = {}) const;
 
   private:
     std::filesystem::path path_;
