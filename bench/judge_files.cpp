@@ -14,7 +14,10 @@ int main(int argc, char** argv) {
             std::perror(argv[i]);
             return 2;
         }
-        tagwright::ImageScanner scanner(argv[i]);
+        std::fseek(file, 0, SEEK_END);
+        const long size = std::ftell(file);
+        std::fseek(file, 0, SEEK_SET);
+        tagwright::ImageScanner scanner(argv[i], static_cast<std::uint64_t>(size));
         std::size_t got = 0;
         while ((got = std::fread(block.data(), 1, block.size(), file)) > 0) {
             scanner.feed({block.data(), got});

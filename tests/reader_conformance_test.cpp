@@ -154,26 +154,31 @@ TEST(ReaderConformance, EveryReaderGivesWhatItsOwnCodeGaveOnEveryCase) {
     std::cout << "rows passed per reader: " << shares.str() << "\n";
 }
 
-// The scan gives the same facts however the file is cut into pieces.
+// The scan gives the same facts however the file is cut into pieces, and whether or
+// not it is told the size in advance.
 TEST(ReaderConformance, PiecesGiveTheSameJudgementAsTheWholeFile) {
     const CaseFile cases = readCases();
     std::uint32_t seed = 12345;
     for (const Row& row : cases.rows) {
         const Bytes image = buildImage(row);
-        if (image.size() > (std::size_t{4} << 20)) {
+        if (image.size() > (std::size_t{4} << 20) && row.cell.at("case")[0] != 'X') {
             continue;
         }
-        ImageScanner scanner(row.cell.at("name"));
-        for (std::size_t at = 0; at < image.size();) {
-            seed = seed * 1103515245u + 12345u;
-            const std::size_t piece = std::min<std::size_t>(image.size() - at, 1 + (seed >> 8) % 70000);
-            scanner.feed({image.data() + at, piece});
-            at += piece;
-        }
-        const auto inPieces = judgeImage(scanner.finish());
         const auto whole = judgeImage(factsOfBytes(image, row.cell.at("name")));
-        for (std::size_t i = 0; i < whole.size(); ++i) {
-            EXPECT_EQ(inPieces[i].caseWord, whole[i].caseWord) << row.cell.at("case") << " " << whole[i].id;
+        for (const bool sizeGiven : {false, true}) {
+            ImageScanner scanner(row.cell.at("name"),
+                                 sizeGiven ? std::optional<std::uint64_t>(image.size()) : std::nullopt);
+            for (std::size_t at = 0; at < image.size();) {
+                seed = seed * 1103515245u + 12345u;
+                const std::size_t piece = std::min<std::size_t>(image.size() - at, 1 + (seed >> 8) % 70000);
+                scanner.feed({image.data() + at, piece});
+                at += piece;
+            }
+            const auto inPieces = judgeImage(scanner.finish());
+            for (std::size_t i = 0; i < whole.size(); ++i) {
+                EXPECT_EQ(inPieces[i].caseWord, whole[i].caseWord)
+                    << row.cell.at("case") << " " << whole[i].id << (sizeGiven ? " (size given)" : "");
+            }
         }
     }
 }

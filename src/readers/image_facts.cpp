@@ -27,23 +27,37 @@ bool isTextCharacter(std::uint8_t c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-// Every mark begins with one of the pairs "EE", "SR", "SI", "Sh" or "FL", and few
-// places of a ROM do. Non-zero when one of the 32 places from `at` starts such a pair
-// (33 bytes are read); a plain loop of fixed length, which compilers vectorise.
-constexpr std::size_t kBlock = 32;
+// Every mark begins with one of the pairs EE, SR, SI, Sh or FL, and few places of a ROM
+// do. The scan reads 8 bytes at a time (and the 8 from one byte further) and tests the
+// places of the stretch only when one of them starts such a pair; a cheaper look for
+// an E, S or F comes first. Byte tests are done on whole 64-bit words: zeroByte()
+// flags every zero byte (and at worst a byte above one, which only costs a test).
+constexpr std::size_t kStretch = 8;
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+constexpr std::uint64_t kHighs = 0x8080808080808080u;
 
-unsigned pairStartsIn(const std::uint8_t* at) {
-    auto is = [](std::uint8_t byte, char letter) {
-        return static_cast<unsigned>(byte == static_cast<std::uint8_t>(letter));
-    };
-    unsigned found = 0;
-    for (std::size_t j = 0; j < kBlock; ++j) {
-        const std::uint8_t c = at[j];
-        const std::uint8_t d = at[j + 1];
-        found |= (is(c, 'E') & is(d, 'E')) | (is(c, 'S') & (is(d, 'R') | is(d, 'h') | is(d, 'I'))) |
-                 (is(c, 'F') & is(d, 'L'));
+std::uint64_t load(const std::uint8_t* at) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+constexpr std::uint64_t zeroByte(std::uint64_t x) { return (x - kOnes) & ~x & kHighs; }
+
+constexpr std::uint64_t equal(std::uint64_t word, char letter) {
+    return zeroByte(word ^ (kOnes * static_cast<std::uint8_t>(letter)));
+}
+
+// Needs 9 bytes from `at`.
+bool pairStartsIn(const std::uint8_t* at) {
+    const std::uint64_t first = load(at);
+    if ((equal(first, 'E') | equal(first, 'S') | equal(first, 'F')) == 0) {
+        return false;
     }
-    return found;
+    const std::uint64_t second = load(at + 1);
+    return ((equal(first, 'E') & equal(second, 'E')) |
+            (equal(first, 'S') & (equal(second, 'R') | equal(second, 'I') | equal(second, 'h'))) |
+            (equal(first, 'F') & equal(second, 'L'))) != 0;
 }
 
 }  // namespace
@@ -65,7 +79,17 @@ std::string_view ImageFacts::textAt(std::size_t offset, std::size_t length) cons
             std::min(length, head.size() - offset)};
 }
 
-ImageScanner::ImageScanner(std::string fileName) : ring_(kRing) {
+namespace {
+
+constexpr std::array<std::uint64_t, 2> kBuffers = {kOneMiB, kOneMiB / 16};
+
+}  // namespace
+
+ImageScanner::ImageScanner(std::string fileName, std::optional<std::uint64_t> expectedSize)
+    : expectedSize_(expectedSize) {
+    if (!expectedSize_) {
+        ring_.resize(kRing);
+    }
     facts_.name = std::move(fileName);
 }
 
@@ -97,6 +121,9 @@ void ImageScanner::record(SaveStringHit hit) {
 }
 
 void ImageScanner::testAt(const std::uint8_t* at, std::size_t available, std::uint64_t offset) {
+    if (at[0] != 'E' && at[0] != 'S' && at[0] != 'F') {
+        return;
+    }
     std::uint32_t marks = 0;
     for (std::size_t m = 0; m < kMarkCount; ++m) {
         if (kMarkTexts[m][0] == static_cast<char>(at[0]) && startsWith(at, available, kMarkTexts[m])) {
@@ -140,9 +167,9 @@ void ImageScanner::testAt(const std::uint8_t* at, std::size_t available, std::ui
 void ImageScanner::scanRange(const std::uint8_t* bytes, std::size_t from, std::size_t to,
                              std::size_t available, std::uint64_t base) {
     std::size_t i = from;
-    for (; i + kBlock <= to && i + kBlock < available; i += kBlock) {
-        if (pairStartsIn(bytes + i) != 0) {
-            for (std::size_t j = i; j < i + kBlock; ++j) {
+    for (; i + kStretch <= to && i + kStretch + 1 <= available; i += kStretch) {
+        if (pairStartsIn(bytes + i)) {
+            for (std::size_t j = i; j < i + kStretch; ++j) {
                 testAt(bytes + j, available - j, base + j);
             }
         }
@@ -160,6 +187,18 @@ void ImageScanner::keepRecent(std::span<const std::uint8_t> bytes) {
 }
 
 void ImageScanner::keepRing(std::span<const std::uint8_t> bytes) {
+    if (expectedSize_) {
+        for (std::size_t b = 0; b < kBuffers.size(); ++b) {
+            if (*expectedSize_ < kBuffers[b]) {
+                continue;
+            }
+            const std::uint64_t from = *expectedSize_ - kBuffers[b];  // past the end: from + 0..3
+            for (std::uint64_t at = std::max(from, fed_); at < from + 16 && at < fed_ + bytes.size(); ++at) {
+                window_[b][static_cast<std::size_t>(at - from)] = bytes[static_cast<std::size_t>(at - fed_)];
+            }
+        }
+        return;
+    }
     const std::size_t keep = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), kRing));
     std::size_t from = bytes.size() - keep;
     while (from < bytes.size()) {
@@ -249,7 +288,17 @@ std::uint8_t ImageScanner::zerosThroughBuffer(const SaveStringHit& hit, std::uin
     const std::uint64_t end = hit.offset + tables::sdkStrings()[static_cast<std::size_t>(hit.libraryString)].cell[0].size();
     std::uint8_t zeros = hit.zerosInFile;
     for (std::uint64_t at = end + zeros; zeros < kZerosCounted; ++at, ++zeros) {
-        const std::uint8_t byte = at < buffer ? 0 : ring_[static_cast<std::size_t>((at - buffer) % kRing)];
+        std::uint8_t byte = 0;  // a part of the buffer never filled
+        if (at >= buffer) {
+            const std::uint64_t source = at - buffer;  // the file's byte one buffer earlier
+            if (source < facts_.head.size()) {
+                byte = facts_.head[static_cast<std::size_t>(source)];
+            } else if (expectedSize_) {
+                byte = window_[buffer == kBuffers[0] ? 0 : 1][static_cast<std::size_t>(at - facts_.size)];
+            } else {
+                byte = ring_[static_cast<std::size_t>(source % kRing)];
+            }
+        }
         if (byte != 0) {
             break;
         }
@@ -264,10 +313,11 @@ ImageFacts ImageScanner::finish() {
     if (fed_ < kMaxRomSize) {
         facts_.crc32FirstThirtyTwoMiB = facts_.crc32;
     }
+    const bool windowsKept = !expectedSize_ || *expectedSize_ == fed_;
     for (SaveStringHit& hit : facts_.hits) {
-        if (hit.libraryString >= 0 && hit.roomAfter < kZerosCounted) {
-            hit.zerosOneMiBBuffer = zerosThroughBuffer(hit, kOneMiB);
-            hit.zerosSixtyFourKiBBuffer = zerosThroughBuffer(hit, kOneMiB / 16);
+        if (windowsKept && hit.libraryString >= 0 && hit.roomAfter < kZerosCounted) {
+            hit.zerosOneMiBBuffer = zerosThroughBuffer(hit, kBuffers[0]);
+            hit.zerosSixtyFourKiBBuffer = zerosThroughBuffer(hit, kBuffers[1]);
         }
     }
     ImageFacts result = std::move(facts_);

@@ -88,9 +88,11 @@ struct ImageFacts {
 };
 
 // Gathers ImageFacts from the file's bytes, fed in order in pieces of any length.
+// Given the size the file will have, the scan keeps only the bytes the DS loaders'
+// buffers would show past its end; without it, it keeps the last 2 MiB fed.
 class ImageScanner {
   public:
-    explicit ImageScanner(std::string fileName);
+    explicit ImageScanner(std::string fileName, std::optional<std::uint64_t> expectedSize = {});
     void feed(std::span<const std::uint8_t> bytes);
     // `count` bytes of value 0xFF (padding).
     void feedFill(std::uint64_t count);
@@ -119,7 +121,10 @@ class ImageScanner {
     const std::uint8_t* chunk_ = nullptr;    // the piece being fed, from offset chunkBase_
     std::uint64_t chunkBase_ = 0;
     std::array<std::uint8_t, kRecent> recent_{};  // the bytes before chunkBase_, by offset
+    std::optional<std::uint64_t> expectedSize_;
     std::vector<std::uint8_t> ring_;         // the last kRing bytes, by offset mod kRing
+    // With an expected size S: the bytes from S - 1 MiB and from S - 64 KiB.
+    std::array<std::array<std::uint8_t, 16>, 2> window_{};
     std::set<std::string> seenKinds_;
 };
 
