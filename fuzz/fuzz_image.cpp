@@ -9,6 +9,7 @@
 #include "fuzz_checks.hpp"
 #include "image/rom_image.hpp"
 #include "image/save_readers.hpp"
+#include "readers/judgement.hpp"
 #include "support/save_string_reference.hpp"
 
 using namespace tagwright;
@@ -59,6 +60,41 @@ void checkScan(const Bytes& bytes) {
         }
         for (const Reader reader : kReaders) {
             (void)readAs(reader, scan, "fuzz.gba");
+        }
+    }
+    // The readers engine: whole and in pieces, with and without the size told first,
+    // the same facts; every listed place holds the texts it is marked with.
+    const auto whole = factsOfBytes(bytes, "fuzz.gba");
+    (void)judgeImage(whole);
+    for (const bool sizeGiven : {false, true}) {
+        ImageScanner pieces("fuzz.gba", sizeGiven ? std::optional<std::uint64_t>(bytes.size()) : std::nullopt);
+        for (std::size_t at = 0; at < bytes.size(); at += piece) {
+            pieces.feed(std::span(bytes).subspan(at, std::min(piece, bytes.size() - at)));
+        }
+        const auto again = pieces.finish();
+        require(again.size == whole.size && again.crc32 == whole.crc32 &&
+                    again.placeCount == whole.placeCount && again.hits.size() == whole.hits.size(),
+                "readers: pieces and whole differ");
+        for (std::size_t i = 0; i < whole.hits.size(); ++i) {
+            const StringPlace& a = again.hits[i];
+            const StringPlace& b = whole.hits[i];
+            require(a.offset == b.offset && a.marks == b.marks && a.libraryString == b.libraryString &&
+                        a.zerosInFile == b.zerosInFile && a.roomAfter == b.roomAfter &&
+                        a.zerosOneMiBBuffer == b.zerosOneMiBBuffer &&
+                        a.zerosSixtyFourKiBBuffer == b.zerosSixtyFourKiBBuffer && a.lead == b.lead,
+                    "readers: a place differs in pieces");
+        }
+    }
+    const char* const kMarkTexts[] = {"EEPR", "EEPROM", "EEPROM_", "EEPROM_V", "SRAM", "SRAM_",
+                                      "SRAM_V", "SRAM_F_V", "FLAS", "FLASH", "FLASH_", "FLASH_V",
+                                      "FLASH512_", "FLASH512_V", "FLASH1M_", "FLASH1M_V", "SIIR",
+                                      "Shantae"};
+    for (const StringPlace& hit : whole.hits) {
+        for (std::size_t m = 0; m < kMarkCount; ++m) {
+            const std::string_view text = kMarkTexts[m];
+            const bool there = hit.offset + text.size() <= bytes.size() &&
+                               std::memcmp(bytes.data() + hit.offset, text.data(), text.size()) == 0;
+            require(there == hit.has(static_cast<Mark>(m)), "readers: a place's marks");
         }
     }
 }

@@ -131,7 +131,7 @@ TEST(ImageFacts, RecordsTheZerosAfterALibraryStringAtTheEnd) {
     put(image, 0xFFD, "SRA");  // cut by the next string: no SRAM place
     const ImageFacts facts = factsOfBytes(image, "end.gba");
     ASSERT_EQ(facts.hits.size(), 1u);
-    const SaveStringHit& hit = facts.hits[0];
+    const StringPlace& hit = facts.hits[0];
     EXPECT_TRUE(hit.has(Mark::Flash1MV));
     EXPECT_TRUE(hit.has(Mark::FlasWord));
     EXPECT_FALSE(hit.has(Mark::FlashV));

@@ -16,7 +16,7 @@ ReaderResult readAres(const ImageFacts& facts) {
     }
     TypeSet types;
     bool inLastSixteen = false;
-    for (const SaveStringHit& hit : facts.hits) {
+    for (const StringPlace& hit : facts.hits) {
         const bool any = hit.has(Mark::SramV) || hit.has(Mark::SramFV) || hit.has(Mark::EepromV) ||
                          hit.has(Mark::FlashV) || hit.has(Mark::Flash512V) || hit.has(Mark::Flash1MV);
         if (!any) {

@@ -12,7 +12,7 @@
 namespace tagwright {
 
 ReaderResult readDesmume(const ImageFacts& facts) {
-    for (const SaveStringHit& hit : facts.hits) {
+    for (const StringPlace& hit : facts.hits) {
         if (!hit.aligned() || hit.offset + 4 >= facts.size) {
             continue;
         }

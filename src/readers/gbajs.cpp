@@ -65,7 +65,7 @@ ReaderResult readGbaJs(const ImageFacts& facts) {
     constexpr std::uint64_t kStart = 0xE4;
     const std::uint64_t end = std::min(facts.size, kMaxRomSize);
     bool missed = false;
-    for (const SaveStringHit& hit : facts.hits) {
+    for (const StringPlace& hit : facts.hits) {
         bool candidate = false;
         for (const Mark mark : {Mark::FlashV, Mark::Flash512V, Mark::Flash1MV, Mark::SramV,
                                 Mark::EepromV}) {

@@ -31,7 +31,7 @@ struct Found {
     std::uint64_t end;  // where the string ends
 };
 
-std::optional<Found> typeAt(const SaveStringHit& hit) {
+std::optional<Found> typeAt(const StringPlace& hit) {
     if (hit.has(Mark::EepromV)) {
         return Found{StringType::Eeprom, hit.endOf(Mark::EepromV)};
     }
@@ -78,7 +78,7 @@ ReaderResult readGpsp(const ImageFacts& facts) {
                          code3 == "BPE" || code3 == "BPR" || code3 == "BPG";
 
     TypeSet firstPass;
-    for (const SaveStringHit& hit : facts.hits) {
+    for (const StringPlace& hit : facts.hits) {
         if (const auto found = typeAt(hit); found && found->end <= kOneMiB) {
             firstPass.add(found->type);
         }
@@ -92,7 +92,7 @@ ReaderResult readGpsp(const ImageFacts& facts) {
     } else {
         const std::uint64_t loaded = std::min(rounded, kMaxRomSize);
         TypeSet secondPass;
-        for (const SaveStringHit& hit : facts.hits) {
+        for (const StringPlace& hit : facts.hits) {
             const auto found = typeAt(hit);
             if (!found || !hit.aligned() || hit.offset >= loaded) {
                 continue;

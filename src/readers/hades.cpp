@@ -31,7 +31,7 @@ ReaderResult readHades(const ImageFacts& facts) {
         return tableResult(row->cell[1], facts.gameCode());
     }
     TypeSet types;
-    for (const SaveStringHit& hit : facts.hits) {
+    for (const StringPlace& hit : facts.hits) {
         if (hit.has(Mark::EepromUnderscore)) {
             types.add(StringType::Eeprom);
         }

@@ -88,7 +88,7 @@ constexpr std::array<std::uint64_t, 2> kBuffers = {kOneMiB, kOneMiB / 16};
 ImageScanner::ImageScanner(std::string fileName, std::optional<std::uint64_t> expectedSize)
     : expectedSize_(expectedSize) {
     if (!expectedSize_) {
-        ring_.resize(kRing);
+        ring_.reset(new std::uint8_t[kRing]);  // only bytes fed are ever read back
     }
     facts_.name = std::move(fileName);
 }
@@ -100,7 +100,7 @@ std::uint8_t ImageScanner::recentByte(std::uint64_t offset) const {
     return recent_[offset % kRecent];
 }
 
-void ImageScanner::record(SaveStringHit hit) {
+void ImageScanner::record(StringPlace hit) {
     ++facts_.placeCount;
     if (hit.offset >= 0x100) {
         std::string kind(reinterpret_cast<const char*>(&hit.marks), sizeof hit.marks);
@@ -133,7 +133,7 @@ void ImageScanner::testAt(const std::uint8_t* at, std::size_t available, std::ui
     if (marks == 0) {
         return;
     }
-    SaveStringHit hit;
+    StringPlace hit;
     hit.offset = offset;
     hit.marks = marks;
     const auto library = tables::sdkStrings();
@@ -204,7 +204,7 @@ void ImageScanner::keepRing(std::span<const std::uint8_t> bytes) {
     while (from < bytes.size()) {
         const std::size_t at = static_cast<std::size_t>((fed_ + from) % kRing);
         const std::size_t take = std::min(bytes.size() - from, static_cast<std::size_t>(kRing - at));
-        std::memcpy(ring_.data() + at, bytes.data() + from, take);
+        std::memcpy(ring_.get() + at, bytes.data() + from, take);
         from += take;
     }
 }
@@ -281,7 +281,7 @@ void ImageScanner::flushCarry() {
     carry_.clear();
 }
 
-std::uint8_t ImageScanner::zerosThroughBuffer(const SaveStringHit& hit, std::uint64_t buffer) const {
+std::uint8_t ImageScanner::zerosThroughBuffer(const StringPlace& hit, std::uint64_t buffer) const {
     if (hit.zerosInFile < hit.roomAfter) {
         return hit.zerosInFile;  // a byte of the file ends the run
     }
@@ -314,7 +314,7 @@ ImageFacts ImageScanner::finish() {
         facts_.crc32FirstThirtyTwoMiB = facts_.crc32;
     }
     const bool windowsKept = !expectedSize_ || *expectedSize_ == fed_;
-    for (SaveStringHit& hit : facts_.hits) {
+    for (StringPlace& hit : facts_.hits) {
         if (windowsKept && hit.libraryString >= 0 && hit.roomAfter < kZerosCounted) {
             hit.zerosOneMiBBuffer = zerosThroughBuffer(hit, kBuffers[0]);
             hit.zerosSixtyFourKiBBuffer = zerosThroughBuffer(hit, kBuffers[1]);

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -50,7 +51,7 @@ inline constexpr std::size_t kMarkCount = 18;
 // The length of each mark's text, in the order above.
 std::size_t markLength(Mark mark);
 
-struct SaveStringHit {
+struct StringPlace {
     std::uint64_t offset = 0;
     std::uint32_t marks = 0;
     int libraryString = -1;          // index in the 25-string list, or -1
@@ -74,7 +75,7 @@ struct ImageFacts {
     std::string name;
     std::uint64_t size = 0;
     std::vector<std::uint8_t> head;     // the first kHeadSize bytes (fewer in a small file)
-    std::vector<SaveStringHit> hits;    // in file order
+    std::vector<StringPlace> hits;    // in file order
     std::uint64_t placeCount = 0;       // every place, repeats included
     std::uint32_t crc32 = 0;            // of the whole file
     std::uint32_t crc32FirstThirtyTwoMiB = 0;
@@ -106,11 +107,11 @@ class ImageScanner {
     void scanRange(const std::uint8_t* bytes, std::size_t from, std::size_t to,
                    std::size_t available, std::uint64_t base);
     void testAt(const std::uint8_t* at, std::size_t available, std::uint64_t offset);
-    void record(SaveStringHit hit);
+    void record(StringPlace hit);
     std::uint8_t recentByte(std::uint64_t offset) const;
     void keepRecent(std::span<const std::uint8_t> bytes);
     void keepRing(std::span<const std::uint8_t> bytes);
-    std::uint8_t zerosThroughBuffer(const SaveStringHit& hit, std::uint64_t buffer) const;
+    std::uint8_t zerosThroughBuffer(const StringPlace& hit, std::uint64_t buffer) const;
     void flushCarry();
 
     ImageFacts facts_;
@@ -122,7 +123,7 @@ class ImageScanner {
     std::uint64_t chunkBase_ = 0;
     std::array<std::uint8_t, kRecent> recent_{};  // the bytes before chunkBase_, by offset
     std::optional<std::uint64_t> expectedSize_;
-    std::vector<std::uint8_t> ring_;         // the last kRing bytes, by offset mod kRing
+    std::unique_ptr<std::uint8_t[]> ring_;   // the last kRing bytes, by offset mod kRing
     // With an expected size S: the bytes from S - 1 MiB and from S - 64 KiB.
     std::array<std::array<std::uint8_t, 16>, 2> window_{};
     std::set<std::string> seenKinds_;

@@ -32,17 +32,17 @@ namespace tagwright {
 
 namespace {
 
-const TableRow& libraryRow(const SaveStringHit& hit) {
+const TableRow& libraryRow(const StringPlace& hit) {
     return tables::sdkStrings()[static_cast<std::size_t>(hit.libraryString)];
 }
 
-std::uint64_t libraryEnd(const SaveStringHit& hit) {
+std::uint64_t libraryEnd(const StringPlace& hit) {
     return hit.offset + libraryRow(hit).cell[0].size();
 }
 
 ReaderResult firstLibraryString(const ImageFacts& facts, std::uint64_t from, std::size_t column,
                                 std::string_view fallback, auto accepts) {
-    for (const SaveStringHit& hit : facts.hits) {
+    for (const StringPlace& hit : facts.hits) {
         if (hit.libraryString >= 0 && hit.aligned() && hit.offset >= from && accepts(hit)) {
             return resultOf(libraryRow(hit).cell[column], DecidedBy::String);
         }
@@ -51,7 +51,7 @@ ReaderResult firstLibraryString(const ImageFacts& facts, std::uint64_t from, std
 }
 
 ReaderResult gbaRunner(const ImageFacts& facts, bool oneMiBBuffer, std::string_view fallback) {
-    auto accepts = [&](const SaveStringHit& hit) {
+    auto accepts = [&](const StringPlace& hit) {
         const auto needed = static_cast<std::size_t>(libraryRow(hit).cell[5][0] - '0');
         return (oneMiBBuffer ? hit.zerosOneMiBBuffer : hit.zerosSixtyFourKiBBuffer) >= needed;
     };
@@ -72,7 +72,7 @@ ReaderResult readOpenAgbFirm(const ImageFacts& facts) {
     }
     const std::uint64_t cut = std::min(facts.size, kMaxRomSize);
     return firstLibraryString(facts, 0xE4, 1, "SRAM*",
-                              [&](const SaveStringHit& hit) { return libraryEnd(hit) <= cut; });
+                              [&](const StringPlace& hit) { return libraryEnd(hit) <= cut; });
 }
 
 ReaderResult readGbaRunner2(const ImageFacts& facts) { return gbaRunner(facts, true, "SRAM64K*"); }
@@ -95,7 +95,7 @@ ReaderResult readTwilightSlot2(const ImageFacts& facts) {
         return tableResult(row->cell[1], facts.gameCode());
     }
     const std::uint64_t loaded = std::min(facts.size, kMaxRomSize);
-    ReaderResult result = firstLibraryString(facts, 0xC0, 2, "NONE", [&](const SaveStringHit& hit) {
+    ReaderResult result = firstLibraryString(facts, 0xC0, 2, "NONE", [&](const StringPlace& hit) {
         const std::uint64_t end = libraryEnd(hit);
         return end <= loaded && (hit.zerosInFile >= 1 || end == facts.size || end == loaded);
     });

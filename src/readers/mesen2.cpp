@@ -18,7 +18,7 @@ ReaderResult readMesen2(const ImageFacts& facts) {
         return tableResult(row->cell[1], facts.gameCode());
     }
     TypeSet types;
-    for (const SaveStringHit& hit : facts.hits) {
+    for (const StringPlace& hit : facts.hits) {
         if (hit.has(Mark::SramV)) {
             types.add(StringType::Sram);
         }

@@ -23,7 +23,7 @@ ReaderResult readNanoBoyAdvance(const ImageFacts& facts) {
     }
     TypeSet types;
     std::optional<StringType> first;
-    for (const SaveStringHit& hit : facts.hits) {
+    for (const StringPlace& hit : facts.hits) {
         if (!hit.aligned()) {
             continue;
         }

@@ -10,7 +10,7 @@ namespace tagwright {
 
 ReaderResult readNooDS(const ImageFacts& facts) {
     TypeSet types;
-    for (const SaveStringHit& hit : facts.hits) {
+    for (const StringPlace& hit : facts.hits) {
         if (!hit.aligned()) {
             continue;
         }

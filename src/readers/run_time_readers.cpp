@@ -22,7 +22,7 @@ namespace tagwright {
 namespace {
 
 bool hasFlash1M(const ImageFacts& facts, std::uint64_t end, bool alignedOnly) {
-    for (const SaveStringHit& hit : facts.hits) {
+    for (const StringPlace& hit : facts.hits) {
         if (hit.has(Mark::Flash1MV) && hit.endOf(Mark::Flash1MV) <= end &&
             (!alignedOnly || hit.aligned())) {
             return true;
@@ -61,7 +61,7 @@ ReaderResult readIodineGba(const ImageFacts& facts) {
     const std::uint64_t rom = std::min(facts.size / 4 * 4, kMaxRomSize);
     bool flash512 = false;
     bool flash1m = false;
-    for (const SaveStringHit& hit : facts.hits) {
+    for (const StringPlace& hit : facts.hits) {
         if (!hit.aligned() || hit.offset + 12 >= rom) {
             continue;
         }

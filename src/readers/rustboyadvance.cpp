@@ -70,7 +70,7 @@ ReaderResult readRustBoyAdvance(const ImageFacts& facts) {
         return tableResult(row->cell[1], facts.gameCode());
     }
     TypeSet types;
-    for (const SaveStringHit& hit : facts.hits) {
+    for (const StringPlace& hit : facts.hits) {
         if (hit.has(Mark::Eeprom)) {
             types.add(StringType::Eeprom);
         }

@@ -21,7 +21,7 @@ ReaderResult readSkyEmu(const ImageFacts& facts) {
         return resultOf("ERROR", DecidedBy::Size, sizeReason("over 32 MiB"));
     }
     TypeSet types;
-    for (const SaveStringHit& hit : facts.hits) {
+    for (const StringPlace& hit : facts.hits) {
         if (hit.has(Mark::EepromUnderscore)) {
             types.add(StringType::Eeprom);
         }

@@ -31,7 +31,7 @@ std::string_view stateMachine(const ImageFacts& facts, std::uint64_t scanned,
                               std::uint64_t readEnd) {
     enum class State { Empty, PlainFlash, Eeprom, Sram, Flash64k, Flash128k };
     State state = State::Empty;
-    for (const SaveStringHit& hit : facts.hits) {
+    for (const StringPlace& hit : facts.hits) {
         if (!hit.aligned() || hit.offset >= scanned) {
             continue;
         }

@@ -23,7 +23,7 @@ ReaderResult readVbamLibretro(const ImageFacts& facts) {
     }
     TypeSet types;
     bool shantae = false;
-    for (const SaveStringHit& hit : facts.hits) {
+    for (const StringPlace& hit : facts.hits) {
         auto inside = [&](Mark mark) { return hit.has(mark) && hit.endOf(mark) <= searched; };
         shantae = shantae || inside(Mark::Shantae);
         if (inside(Mark::Flash1MUnderscore)) {
