@@ -79,8 +79,9 @@ CommandArguments readCommandArguments(std::span<const std::string> arguments) {
         if (result.isOption[i]) {
             continue;
         }
-        if (!result.inPlace && result.roms.empty()) {
-            result.roms.push_back(name);
+        const bool firstRom = !result.inPlace && result.roms.empty();
+        if (firstRom) {
+            // The ROM of a single run, wherever it stands.
         } else if (loneValueBefore(i)) {
             why[i] = "passed over: values follow their letter directly: " +
                      terminalSafe(arguments[i - 1] + name);
@@ -88,10 +89,12 @@ CommandArguments readCommandArguments(std::span<const std::string> arguments) {
             why[i] = "passed over: one ROM per run; see --in-place";
         } else if (std::find(result.roms.begin(), result.roms.end(), name) != result.roms.end()) {
             why[i] = "passed over: named twice";
-        } else {
-            result.roms.push_back(name);
         }
-        result.misunderstood = result.misunderstood || !why[i].empty();
+        if (why[i].empty()) {
+            result.roms.push_back(name);
+        } else {
+            result.misunderstood = true;
+        }
     }
     const auto passedOver = [&](std::size_t i) {
         return i < arguments.size() && !result.isOption[i] && !why[i].empty();

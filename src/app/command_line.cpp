@@ -1,5 +1,6 @@
 #include "app/command_line.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -34,12 +35,8 @@ void listReplacements(const std::string& prefix, const PatchOutcome& outcome, st
 }
 
 bool allReplaced(const PatchOutcome& outcome) {
-    for (const LibraryStringChange& change : outcome.replaced) {
-        if (!change.fits) {
-            return false;
-        }
-    }
-    return true;
+    return std::all_of(outcome.replaced.begin(), outcome.replaced.end(),
+                       [](const LibraryStringChange& change) { return change.fits; });
 }
 
 // "-e6 found no room; -s6 appends the tag instead"
@@ -81,10 +78,8 @@ std::string summary(const PatchOutcome& outcome) {
         parts.push_back("save tag " + std::to_string(static_cast<int>(*type)) +
                         (embedded ? " embedded" : " appended"));
     }
-    std::size_t replaced = 0;
-    for (const LibraryStringChange& change : outcome.replaced) {
-        replaced += change.fits ? 1 : 0;
-    }
+    const auto replaced = std::count_if(outcome.replaced.begin(), outcome.replaced.end(),
+                                        [](const LibraryStringChange& change) { return change.fits; });
     if (replaced > 0) {
         parts.push_back(std::to_string(replaced) + (replaced == 1 ? " string" : " strings") +
                         " replaced");
