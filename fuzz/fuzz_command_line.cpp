@@ -33,7 +33,8 @@ bool isOption(const std::string& argument) {
 // What the arguments ask for, worked out independently of the program.
 struct Expectation {
     std::optional<std::string> longOption;  // --help, --version or --info: decides the run
-    bool otherMode = false;                 // --in-place or --replace: only the status is checked
+    bool otherMode = false;  // --in-place or --replace: only the status is checked (as for
+                             // an absolute path that names a file of this machine)
     std::optional<std::string> inputName;
     std::string outputName = kDefaultOutputName;
     bool appended = false;
@@ -112,7 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // 2 (not understood in full) may stand in for 1 (not done) and 0.
     const bool notDoneOrMisread = status == kExitFailure || status == kExitUsage;
-    if (e.otherMode) {
+    std::error_code error;
+    if (e.otherMode || (e.inputName && *e.inputName != kInput && fs::exists(*e.inputName, error))) {
         require(notDoneOrMisread || status == kExitSuccess || status == kExitNoFileName, "status");
         return 0;
     }
