@@ -1,9 +1,11 @@
 # The zip's text files: Windows line ends only (no bare LF), and a README that starts
 # with the Windows guide.   cmake -DDIR=<build>/docs/zip -P check_windows_texts.cmake
+# (Read as hex, one "xx " per byte: file(READ) would turn CR LF into LF.)
 foreach(name README.txt tagwright.txt formats.txt LICENSE.txt)
-  file(READ ${DIR}/${name} text HEX)
-  string(REGEX MATCHALL "0a" lf "${text}")
-  string(REGEX MATCHALL "0d0a" crlf "${text}")
+  file(READ ${DIR}/${name} hex HEX)
+  string(REGEX REPLACE "(..)" "\\1 " bytes "${hex}")
+  string(REGEX MATCHALL "(^| )0a" lf "${bytes}")
+  string(REGEX MATCHALL "0d 0a" crlf "${bytes}")
   list(LENGTH lf lf_count)
   list(LENGTH crlf crlf_count)
   if(lf_count EQUAL 0 OR NOT lf_count EQUAL crlf_count)
