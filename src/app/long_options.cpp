@@ -34,6 +34,7 @@ constexpr const char* kHelpAfter[] = {
     "--help    : This text.",
     "--version : The program's version.",
     "--info ROM... : What the console and each emulator make of each ROM.",
+    "--info --json ROM... : The same, one JSON object per ROM and line.",
     "",
     "Exit status:",
     "  0    everything asked was done",
@@ -86,7 +87,7 @@ std::optional<int> runLongOption(std::span<const std::string> arguments, std::os
         for (const std::string& argument : arguments) {
             if (argument.empty() || argument[0] != '-') {
                 names.push_back(argument);
-            } else if (argument != "--info") {
+            } else if (argument != "--info" && argument != "--json") {
                 err << "tagwright: --info takes file names only; ignored: " << terminalSafe(argument)
                     << std::endl;
             }
@@ -96,7 +97,8 @@ std::optional<int> runLongOption(std::span<const std::string> arguments, std::os
             err << kShortUsage << std::endl;
             return -1;
         }
-        const int status = infoMode(names, out);
+        const InfoFormat format = has(arguments, "--json") ? InfoFormat::Json : InfoFormat::Text;
+        const int status = infoMode(names, format, out);
         return outputChecked(status, kInfoUnreadable, out, err);
     }
     return std::nullopt;

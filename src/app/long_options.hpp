@@ -5,6 +5,8 @@
 //   --help      usage, the option and save-type reference of the help page, exit 0
 //   --version   "tagwright 0.8", exit 0
 //   --info      a report on every other argument, each a file name (info_report.hpp)
+//   --json      with --info: the report as JSON Lines; alone it is no long option and
+//               keeps its single-letter meaning, as every other argument does
 //
 // When standard output cannot be written (a full disk, a closed descriptor, a reader
 // that left), a line on standard error says so and the exit status is 1 for --help and

@@ -94,8 +94,14 @@ PatchOutcome patchRom(const std::string& input, const PatchRequest& request, std
     if (!outcome.written) {
         return outcome;
     }
-    if (const auto expected = outcome.tags.expected(outcome.mode)) {
-        warnAboutReaders(outcome.outputName, image, omitTagArea, padding, *expected, err);
+    if (const TagsWritten& tags = outcome.tags; tags.asked) {
+        SaveRequest saved;
+        saved.type = *tags.asked;
+        saved.embedded = tags.askedEmbedded;
+        saved.foundRoom = tags.foundRoom;
+        saved.padded = padding == Padding::ToPowerOfTwo;
+        saved.replaced = request.replace;
+        warnAboutReaders(outcome.outputName, image, omitTagArea, saved, err);
     }
     return outcome;
 }

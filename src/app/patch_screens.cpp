@@ -59,7 +59,10 @@ void runPatchScreen(const PatchScreen& screen, std::istream& in, std::ostream& o
                 return;  // never write under the name still held from before
             }
             if (image->write(name, /*omitTagArea=*/screen.embed, out)) {
-                warnAboutReaders(name, *image, screen.embed, Padding::None, *type, err);
+                SaveRequest request;
+                request.type = *type;
+                request.embedded = screen.embed;
+                warnAboutReaders(name, *image, screen.embed, request, err);
             }
         }
         if (menu.lastChoice == menu.closingItemNumber()) {

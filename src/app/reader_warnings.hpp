@@ -1,31 +1,31 @@
-// After a save that wrote a save tag, the bytes just written are judged by the same
-// readers as --info. When one of the five string readers will not give the tag's
-// type, one line goes to standard error, naming who gives what, why, and what
-// avoids it, for example:
-//
-//   warning: rompatched.gba: ares gives no save memory (it skips a file's last 16
-//   bytes); padding (-p) or empty space patching (-e6) avoids this
-//
-// Standard output and the exit status are never affected.
+// After a save that asked for a save type, the bytes just written are judged by every
+// modelled reader, as --info judges a file; when one that a tag can change will not give
+// the type asked, one line goes to standard error (report/save_warning.hpp), naming who
+// gives what, why, and what would avoid it. Standard output and the exit status are
+// never affected.
 #pragma once
 
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "image/rom_image.hpp"
-#include "image/save_readers.hpp"
+#include "readers/image_facts.hpp"
+#include "report/save_warning.hpp"
 
 namespace tagwright {
 
-// The scan of what write() put into the file for these arguments.
-SaveStringScan scanOfWrittenFile(const RomImage& image, bool omitTagArea, Padding padding);
+// The facts of what write() put into the file for these arguments.
+ImageFacts factsOfWrittenFile(const RomImage& image, const std::string& name, bool omitTagArea,
+                              Padding padding);
 
-// The warning for a file that should read as `written`, or an empty text when every
-// string reader gives that type.
-std::string readerWarning(const std::string& name, const SaveStringScan& scan, SaveType written);
+// The image as it stood before the save's tag: the working header over its first 192
+// bytes and, after an embedded tag, zeros where the tag went (the run it was put in).
+std::vector<std::uint8_t> untaggedImage(const RomImage& image, const SaveRequest& request);
 
-// Prints readerWarning() for the file just saved, if there is one.
+// Prints the warning for the file just saved, if there is one; `omitTagArea` as given
+// to write().
 void warnAboutReaders(const std::string& name, const RomImage& image, bool omitTagArea,
-                      Padding padding, SaveType written, std::ostream& err);
+                      const SaveRequest& request, std::ostream& err);
 
 }  // namespace tagwright

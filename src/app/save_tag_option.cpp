@@ -28,6 +28,9 @@ SaveTagOutcome applySaveTagOption(const std::string& argument, RomImage& image, 
     if (replace) {
         outcome.replaced = image.replaceLibraryStrings(*type);
     }
+    tags.asked = type;
+    tags.askedEmbedded = !append;
+    tags.foundRoom = append;  // an -e finds room below
     if (append) {
         image.appendSaveTag(*type);
         tags.appended = type;
@@ -38,6 +41,7 @@ SaveTagOutcome applySaveTagOption(const std::string& argument, RomImage& image, 
         tags.embedded = type;
         tags.embeddedLast = true;
         outcome.tagged = true;
+        tags.foundRoom = true;
     } else {
         outcome.noRoom = true;
     }

@@ -1,0 +1,35 @@
+// Everything a report says about one file, as plain values: its facts, its header, every
+// reader's result and the verdict. The text and JSON forms only format this.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "readers/image_facts.hpp"
+#include "readers/reader_result.hpp"
+#include "report/header_facts.hpp"
+#include "report/verdict.hpp"
+
+namespace tagwright {
+
+inline constexpr int kReportOk = 0;
+inline constexpr int kReportFallsShort = 1;
+inline constexpr int kReportUnreadable = 2;
+
+struct FileReport {
+    ImageFacts facts;
+    HeaderFacts header;
+    std::vector<ReaderResult> results;
+    Verdict verdict;
+
+    int status() const { return verdict.ok() ? kReportOk : kReportFallsShort; }
+};
+
+// Judges the file; the commands are not looked for yet (findCommands()).
+FileReport reportOf(ImageFacts facts);
+
+// Whether a string place is listed as a save-type string: it starts EEPROM_, SRAM_,
+// FLASH_, FLASH512_ or FLASH1M_, or is the text Shantae.
+bool listedAsString(const SaveStringHit& hit);
+
+}  // namespace tagwright

@@ -1,0 +1,134 @@
+#include "report/json_report.hpp"
+
+#include "report/json_writer.hpp"
+#include "report/text_report.hpp"
+#include "report/type_asked.hpp"
+
+namespace tagwright {
+
+namespace {
+
+void writeName(JsonWriter& json, const std::string& name) {
+    json.key("file").string(name);
+    if (!isValidUtf8(name)) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        std::string bytes;
+        for (const char c : name) {
+            const auto b = static_cast<unsigned char>(c);
+            bytes.push_back(kHex[b >> 4]);
+            bytes.push_back(kHex[b & 0x0Fu]);
+        }
+        json.key("file_hex").string(bytes);
+    }
+}
+
+void writeHeader(JsonWriter& json, const HeaderFacts& h) {
+    json.key("header").beginObject();
+    json.key("complete").boolean(h.complete);
+    json.key("title").string(h.title);
+    json.key("game_code").string(h.gameCode);
+    json.key("maker_code").string(h.makerCode);
+    json.key("version").number(h.version);
+    json.key("logo_ok").boolean(h.logoOk);
+    json.key("fixed_value").number(h.fixedValue);
+    json.key("fixed_ok").boolean(h.fixedOk());
+    json.key("complement").number(h.storedCheck);
+    json.key("complement_expected").number(h.computedCheck);
+    json.key("complement_ok").boolean(h.checkOk());
+    json.key("starts").boolean(h.starts());
+    json.endObject();
+}
+
+void writeReader(JsonWriter& json, const ReaderResult& r) {
+    json.beginObject();
+    json.key("id").string(r.id);
+    json.key("name").string(r.name);
+    json.key("outcome").string(saveKindWord(r.outcome));
+    json.key("bytes");
+    if (r.bytes) {
+        json.number(*r.bytes);
+    } else {
+        json.null();
+    }
+    json.key("decided_by").string(decidedByWord(r.decidedBy));
+    json.key("fallback").boolean(r.fallback);
+    json.key("reads_strings").boolean(r.readsStrings);
+    json.key("warned").boolean(r.warnable);
+    json.key("reason").string(r.reason);
+    json.endObject();
+}
+
+void writeVerdict(JsonWriter& json, const FileReport& report) {
+    const Verdict& v = report.verdict;
+    json.key("verdict").beginObject();
+    json.key("ok").boolean(v.ok());
+    json.key("asked").beginArray();
+    for (const SaveType type : v.asked) {
+        json.beginObject();
+        json.key("type").number(static_cast<std::uint64_t>(type));
+        json.key("text").string(typeAskedText(type));
+        json.endObject();
+    }
+    json.endArray();
+    json.key("disagreeing").beginArray();
+    for (const std::size_t i : v.disagreeing) {
+        json.string(report.results[i].id);
+    }
+    json.endArray();
+    json.key("commands").beginArray();
+    for (const auto& [type, command] : v.commands) {
+        json.beginObject();
+        json.key("type").number(static_cast<std::uint64_t>(type));
+        if (command) {
+            json.key("options").string(command->options());
+            json.key("command").string("tagwright " + shellWord(report.facts.name) + ' ' +
+                                       command->options());
+        } else {
+            json.key("options").null();
+            json.key("command").null();
+        }
+        json.endObject();
+    }
+    json.endArray();
+    json.endObject();
+}
+
+}  // namespace
+
+std::string jsonReport(const FileReport& report) {
+    JsonWriter json;
+    json.beginObject();
+    writeName(json, report.facts.name);
+    json.key("size").number(report.facts.size);
+    writeHeader(json, report.header);
+    json.key("strings").beginArray();
+    for (const SaveStringHit& hit : report.facts.hits) {
+        if (listedAsString(hit)) {
+            json.beginObject();
+            json.key("offset").number(hit.offset);
+            json.key("text").string(hit.text);
+            json.key("aligned").boolean(hit.aligned());
+            json.endObject();
+        }
+    }
+    json.endArray();
+    json.key("readers").beginArray();
+    for (const ReaderResult& result : report.results) {
+        writeReader(json, result);
+    }
+    json.endArray();
+    writeVerdict(json, report);
+    json.endObject();
+    return json.text();
+}
+
+std::string jsonUnreadable(const std::string& name, const std::string& problem) {
+    JsonWriter json;
+    json.beginObject();
+    writeName(json, name);
+    json.key("error").string(problem);
+    json.endObject();
+    return json.text();
+}
+
+}  // namespace tagwright

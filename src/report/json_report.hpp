@@ -1,0 +1,31 @@
+// The --info --json report: one JSON object per file, on one line (JSON Lines), written
+// with json_writer.hpp (so any name is valid JSON). Members, in this order:
+//
+//   file        the name as given
+//   file_hex    only when the name is not valid UTF-8: its bytes in hex, as "file"
+//               then holds U+FFFD for each byte that is not
+//   size        bytes
+//   header      complete, title, game_code, maker_code, version, logo_ok, fixed_value,
+//               fixed_ok, complement, complement_expected, complement_ok, starts
+//   strings     [{offset, text, aligned}] for each save-type string place
+//   readers     [{id, name, outcome, bytes, decided_by, fallback, reads_strings,
+//                 warned, reason}] in the readers' own order; outcome one of eeprom,
+//               sram, flash, none, runtime, refused; bytes the size the reader fixes or
+//               null; decided_by one of string, default, table, game-code, name, size,
+//               header; warned: whether a save warns about this reader
+//   verdict     {ok, asked: [{type, text}], disagreeing: [ids], commands: [{type,
+//               options, command}]}; options and command are null when no command helps
+//
+// A file that cannot be read is {"file": ..., "error": "<the message>"}.
+#pragma once
+
+#include <string>
+
+#include "report/file_report.hpp"
+
+namespace tagwright {
+
+std::string jsonReport(const FileReport& report);
+std::string jsonUnreadable(const std::string& name, const std::string& problem);
+
+}  // namespace tagwright

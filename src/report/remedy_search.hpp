@@ -1,0 +1,62 @@
+// The tagwright command that makes every reader that reads strings (and that a tag can
+// change) give the type asked, found by trying commands on the bytes in memory and
+// judging the file each would write, exactly as a save writes it.
+//
+// Candidates, in order of preference (N the type asked):
+//
+//   -sN     -sN -p     -eN
+//   the same three with --replace, only when the file holds a library string of
+//     another type (otherwise --replace changes nothing)
+//   all six again with -cZTGP (a game code in no reader's table and under no letter
+//     rule), only when none of the above works and a table or the game code decided
+//     a reader that did not agree
+//
+// Each candidate costs one pass over the image for the two appended forms together
+// and one for the embedded form.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "image/save_type.hpp"
+#include "readers/reader_result.hpp"
+
+namespace tagwright {
+
+inline constexpr const char* kNeutralGameCode = "ZTGP";
+
+struct TagCommand {
+    SaveType type = SaveType::Sram512k;
+    bool embed = false;    // -eN, else -sN
+    bool pad = false;      // -p
+    bool replace = false;  // --replace
+    std::string gameCode;  // -c<code>, empty when not given
+
+    // "-s6 -p --replace -cZTGP"
+    std::string options() const;
+    friend bool operator==(const TagCommand&, const TagCommand&) = default;
+};
+
+// Whether every reader that a tag can change gives `asked`.
+bool allWarnableGive(std::span<const ReaderResult> results, SaveType asked);
+
+// The file a command writes and who gives what there.
+struct TriedCommand {
+    TagCommand command;
+    std::vector<ReaderResult> results;  // empty when the command writes no tag (-e, no room)
+    bool works = false;
+};
+
+// Tries the candidates on `image` (the bytes as they stand before tagging, with the
+// header that will be written over the first 192), judged under the name
+// `outputName`; keeps at most `limit` that work, in order of preference, leaving out
+// those `skip` accepts. Returns nothing when the image cannot be held in memory twice.
+std::vector<TagCommand> workingCommands(std::span<const std::uint8_t> image,
+                                        const std::string& outputName, SaveType asked,
+                                        std::size_t limit,
+                                        const std::function<bool(const TagCommand&)>& skip = {});
+
+}  // namespace tagwright

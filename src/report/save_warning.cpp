@@ -1,0 +1,103 @@
+#include "report/save_warning.hpp"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "console/terminal_text.hpp"
+#include "report/outcome_groups.hpp"
+#include "report/type_asked.hpp"
+
+namespace tagwright {
+
+namespace {
+
+constexpr std::size_t kNamedTexts = 3;
+
+std::string hex(std::uint64_t value) {
+    char text[24];
+    (void)std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+    return text;
+}
+
+// The class of save memory a text stands for to a reader that takes it for a save
+// string, or nothing.
+std::optional<SaveType> typeOfText(const std::string& text) {
+    const auto starts = [&text](const char* prefix) { return text.rfind(prefix, 0) == 0; };
+    if (starts("EEPR")) {
+        return SaveType::Eeprom64k;
+    }
+    if (starts("SRAM") || starts("Shantae")) {
+        return SaveType::Sram512k;
+    }
+    if (starts("FLASH1M")) {
+        return SaveType::Flash1M;
+    }
+    if (starts("FLAS")) {
+        return SaveType::Flash512k;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+TagCommand SaveRequest::command() const {
+    return TagCommand{type, embedded, padded, replaced, {}};
+}
+
+bool needsWarning(const SaveRequest& request, std::span<const ReaderResult> written) {
+    return !allWarnableGive(written, request.type);
+}
+
+std::string saveWarning(const std::string& outputName, const SaveRequest& request,
+                        const ImageFacts& written, std::span<const ReaderResult> results,
+                        const std::vector<TagCommand>& remedies) {
+    if (!needsWarning(request, results)) {
+        return {};
+    }
+    std::vector<bool> include(results.size());
+    bool nameRefused = false;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        include[i] = results[i].warnable && !givesTypeAsked(results[i], request.type);
+        nameRefused = nameRefused || (include[i] && results[i].decidedBy == DecidedBy::Name);
+    }
+    std::string line = "warning: " + terminalSafe(outputName) + ": ";
+    if (request.replaced) {
+        std::size_t named = 0;
+        for (const SaveStringHit& hit : written.hits) {
+            const auto type = typeOfText(hit.text);
+            if (type && !sameTypeAsked(*type, request.type) && !typeOfLibraryText(hit.text) &&
+                named++ < kNamedTexts) {
+                line += "plain text " + hit.text + " at " + hex(hit.offset) +
+                        " is read as a save string; ";
+            }
+        }
+    } else {
+        for (const SaveStringHit& hit : written.hits) {
+            const auto type = typeOfLibraryText(hit.text);
+            if (type && !sameTypeAsked(*type, request.type)) {
+                line += "it already holds " + hit.text + " at " + hex(hit.offset) + "; ";
+                break;
+            }
+        }
+    }
+    line += std::string(typeAskedText(request.type)) + " asked, but ";
+    bool first = true;
+    for (const OutcomeGroup& group : groupByOutcome(results, include)) {
+        line += first ? "" : "; ";
+        first = false;
+        line += group.outcome + ": " + membersText(results, group);
+    }
+    std::string avoid;
+    for (const TagCommand& remedy : remedies) {
+        avoid += avoid.empty() ? "" : " or ";
+        avoid += remedy.options();
+    }
+    if (nameRefused) {
+        avoid += avoid.empty() ? "" : ", or ";
+        avoid += "a name ending in .gba";
+    }
+    line += avoid.empty() ? "; no tagwright command avoids this" : "; " + avoid + " avoids this";
+    return line;
+}
+
+}  // namespace tagwright

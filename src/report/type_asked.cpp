@@ -1,0 +1,118 @@
+#include "report/type_asked.hpp"
+
+#include <algorithm>
+#include <string_view>
+
+namespace tagwright {
+
+namespace {
+
+constexpr std::uint32_t kFlash64 = 65536;
+constexpr std::uint32_t kFlash128 = 131072;
+
+SaveKind kindOf(SaveType type) {
+    switch (type) {
+        case SaveType::Eeprom64k:
+        case SaveType::Eeprom128k:
+            return SaveKind::Eeprom;
+        case SaveType::Flash1M:
+        case SaveType::Flash512k:
+            return SaveKind::Flash;
+        case SaveType::Sram256k:
+        case SaveType::Sram512k:
+            break;
+    }
+    return SaveKind::Sram;
+}
+
+std::uint32_t flashBytesOf(SaveType type) {
+    return type == SaveType::Flash1M ? kFlash128 : kFlash64;
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool threeDigitsAt(std::string_view text, std::size_t at) {
+    if (text.size() < at + 3) {
+        return false;
+    }
+    return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(at),
+                       text.begin() + static_cast<std::ptrdiff_t>(at + 3),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+bool givesTypeAsked(const ReaderResult& result, SaveType asked) {
+    const SaveKind kind = kindOf(asked);
+    switch (result.outcome) {
+        case SaveKind::Eeprom:
+        case SaveKind::Sram:
+            return result.outcome == kind;
+        case SaveKind::Flash:
+            return kind == SaveKind::Flash && result.bytes == flashBytesOf(asked);
+        case SaveKind::Runtime:
+            return kind != SaveKind::Flash || !result.bytes || *result.bytes == flashBytesOf(asked);
+        case SaveKind::None:
+        case SaveKind::Refused:
+            break;
+    }
+    return false;
+}
+
+bool sameTypeAsked(SaveType a, SaveType b) {
+    return kindOf(a) == kindOf(b) && (kindOf(a) != SaveKind::Flash || a == b);
+}
+
+const char* typeAskedText(SaveType asked) {
+    switch (asked) {
+        case SaveType::Eeprom64k:
+        case SaveType::Eeprom128k:
+            return "EEPROM";
+        case SaveType::Flash1M:
+            return "Flash 128 KiB";
+        case SaveType::Flash512k:
+            return "Flash 64 KiB";
+        case SaveType::Sram256k:
+        case SaveType::Sram512k:
+            break;
+    }
+    return "SRAM";
+}
+
+std::optional<SaveType> typeOfLibraryText(const std::string& text) {
+    struct Prefix {
+        std::string_view text;
+        SaveType type;
+    };
+    static constexpr Prefix kPrefixes[] = {
+        {"EEPROM_V", SaveType::Eeprom64k}, {"SRAM_V", SaveType::Sram512k},
+        {"SRAM_F_V", SaveType::Sram512k},  {"FLASH_V", SaveType::Flash512k},
+        {"FLASH512_V", SaveType::Flash512k}, {"FLASH1M_V", SaveType::Flash1M},
+    };
+    for (const Prefix& prefix : kPrefixes) {
+        if (startsWith(text, prefix.text) && threeDigitsAt(text, prefix.text.size())) {
+            const std::string_view digits = std::string_view(text).substr(prefix.text.size(), 3);
+            if (prefix.type == SaveType::Eeprom64k && (digits == "121" || digits == "124")) {
+                return SaveType::Eeprom128k;
+            }
+            return prefix.type;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<SaveType> typesTheStringsAsk(const ImageFacts& facts) {
+    std::vector<SaveType> types;
+    for (const SaveStringHit& hit : facts.hits) {
+        const auto type = typeOfLibraryText(hit.text);
+        if (type && std::none_of(types.begin(), types.end(),
+                                 [&](SaveType seen) { return sameTypeAsked(seen, *type); })) {
+            types.push_back(*type);
+        }
+    }
+    return types;
+}
+
+}  // namespace tagwright

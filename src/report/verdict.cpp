@@ -1,0 +1,35 @@
+#include "report/verdict.hpp"
+
+#include "report/type_asked.hpp"
+
+namespace tagwright {
+
+Verdict verdictOf(const HeaderFacts& header, const ImageFacts& facts,
+                  std::span<const ReaderResult> results) {
+    Verdict verdict;
+    verdict.headerStarts = header.starts();
+    verdict.asked = typesTheStringsAsk(facts);
+    if (verdict.asked.size() == 1) {
+        for (std::size_t i = 0; i < results.size(); ++i) {
+            if (results[i].warnable && !givesTypeAsked(results[i], verdict.asked.front())) {
+                verdict.disagreeing.push_back(i);
+            }
+        }
+    }
+    return verdict;
+}
+
+void findCommands(Verdict& verdict, std::span<const std::uint8_t> image,
+                  const std::string& outputName) {
+    verdict.commands.clear();
+    if (!verdict.needsCommand()) {
+        return;
+    }
+    for (const SaveType type : verdict.asked) {
+        const auto found = workingCommands(image, outputName, type, 1);
+        verdict.commands.emplace_back(type, found.empty() ? std::nullopt
+                                                          : std::optional<TagCommand>(found[0]));
+    }
+}
+
+}  // namespace tagwright
