@@ -24,11 +24,6 @@ struct TagsWritten {
     std::optional<SaveType> asked;
     bool askedEmbedded = false;
     bool foundRoom = true;
-    // The last type an option asked for, whether that option was -e, and whether its
-    // search found room (a tag was written).
-    std::optional<SaveType> asked;
-    bool askedEmbedded = false;
-    bool foundRoom = true;
 
     // The type the file written in `mode` should read as: that of the last tag that
     // is in it; nothing when it holds no tag.

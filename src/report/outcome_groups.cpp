@@ -1,5 +1,8 @@
 #include "report/outcome_groups.hpp"
 
+#include <algorithm>
+#include <utility>
+
 namespace tagwright {
 
 namespace {
@@ -75,11 +78,25 @@ std::vector<OutcomeGroup> groupByOutcome(std::span<const ReaderResult> results,
 }
 
 std::string membersText(std::span<const ReaderResult> results, const OutcomeGroup& group) {
-    std::string text;
+    // Members that share a note stand together, the note once after the last of them.
+    std::vector<std::pair<std::string, std::string>> byNote;  // note, names
     for (const std::size_t i : group.members) {
-        text += text.empty() ? "" : ", ";
-        text += results[i].name;
         const std::string note = readerNote(results[i]);
+        auto same = std::find_if(byNote.begin(), byNote.end(),
+                                 [&note](const auto& entry) { return entry.first == note; });
+        if (same == byNote.end()) {
+            same = byNote.insert(byNote.end(), {note, {}});
+        }
+        same->second += same->second.empty() ? "" : ", ";
+        same->second += results[i].name;
+    }
+    // Those without a note last, so that no note seems to cover them.
+    std::stable_partition(byNote.begin(), byNote.end(),
+                          [](const auto& entry) { return !entry.first.empty(); });
+    std::string text;
+    for (const auto& [note, names] : byNote) {
+        text += text.empty() ? "" : ", ";
+        text += names;
         if (!note.empty()) {
             text += " (" + note + ")";
         }

@@ -36,8 +36,9 @@ std::string readerNote(const ReaderResult& result);
 std::vector<OutcomeGroup> groupByOutcome(std::span<const ReaderResult> results,
                                          const std::vector<bool>& include = {});
 
-// "VBA-M, ares (it skips a file's last 16 bytes), GBA.js": the members by name, each
-// with its note in parentheses.
+// "ares, gpSP (it skips ...), VBA-M, GBA.js": the members by name, those with the same
+// note together, the note once in parentheses after the last of them, and those
+// without a note last.
 std::string membersText(std::span<const ReaderResult> results, const OutcomeGroup& group);
 
 }  // namespace tagwright

@@ -128,26 +128,40 @@ std::vector<TagCommand> workingCommands(std::span<const std::uint8_t> image,
     if (limit == 0 || image.size() > static_cast<std::size_t>(INT32_MAX)) {
         return {};
     }
-    Search search(image, outputName, asked, limit, skip);
+    std::vector<TagCommand> found;
     try {
-        const bool anyToReplace = !libraryStringChanges(image, asked).empty();
-        for (const bool replace : {false, true}) {
-            if ((!replace || anyToReplace) && !search.done()) {
-                search.tryThree(replace, {});
-            }
+        // SRAM_V113 is read by more readers than SRAM_F_V103 and asks for the same class.
+        std::vector<SaveType> types = {asked};
+        if (asked == SaveType::Sram256k) {
+            types.push_back(SaveType::Sram512k);
         }
-        // A neutral game code only when nothing else helped and a code was in the way.
-        if (search.nothingFound() && search.tableDecided()) {
+        for (const SaveType type : types) {
+            Search search(image, outputName, type, limit - found.size(), skip);
+            const bool anyToReplace = !libraryStringChanges(image, type).empty();
             for (const bool replace : {false, true}) {
                 if ((!replace || anyToReplace) && !search.done()) {
-                    search.tryThree(replace, kNeutralGameCode);
+                    search.tryThree(replace, {});
                 }
+            }
+            // A neutral game code only when nothing else helped and a code was in the way.
+            if (search.nothingFound() && search.tableDecided()) {
+                for (const bool replace : {false, true}) {
+                    if ((!replace || anyToReplace) && !search.done()) {
+                        search.tryThree(replace, kNeutralGameCode);
+                    }
+                }
+            }
+            for (TagCommand& command : std::move(search).found()) {
+                found.push_back(std::move(command));
+            }
+            if (found.size() >= limit) {
+                break;
             }
         }
     } catch (const std::bad_alloc&) {
         return {};
     }
-    return std::move(search).found();
+    return found;
 }
 
 }  // namespace tagwright

@@ -11,6 +11,9 @@
 //     rule), only when none of the above works and a table or the game code decided
 //     a reader that did not agree
 //
+// For type 5 (SRAM_F_V103), the same candidates with type 6 follow: SRAM_V113 asks for
+// the same class and more readers read it.
+//
 // Each candidate costs one pass over the image for the two appended forms together
 // and one for the embedded form.
 #pragma once

@@ -80,7 +80,7 @@ std::string saveWarning(const std::string& outputName, const SaveRequest& reques
             }
         }
     }
-    line += std::string(typeAskedText(request.type)) + " asked, but ";
+    line += std::string(typeAskedText(request.type)) + " asked, but some readers differ: ";
     bool first = true;
     for (const OutcomeGroup& group : groupByOutcome(results, include)) {
         line += first ? "" : "; ";

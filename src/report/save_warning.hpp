@@ -2,8 +2,9 @@
 // standard error, given exactly when some reader that a tag can change will not give the
 // type asked (type_asked.hpp), whatever the reason. For example:
 //
-//   warning: rompatched.gba: SRAM asked, but no save memory: ares (it skips a file's
-//   last 16 bytes), TWiLight Menu++ Slot-2 (...); -s6 -p or -e6 avoids this
+//   warning: rompatched.gba: SRAM asked, but some readers differ: no save memory: ares
+//   (it skips strings in a file's last 16 bytes); refuses the file: SkyEmu (it opens
+//   only names ending in .gba); -s6 -p or -e6 avoids this
 //
 // Readers are grouped by outcome, each group's outcome said once, each reader with its
 // reason. Then what would avoid it: the commands (remedy_search.hpp) that would work,

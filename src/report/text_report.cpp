@@ -63,19 +63,19 @@ std::string headerLine(const HeaderFacts& h) {
     return line;
 }
 
-// Writes `text` from column `start`, breaking after ", " so that no line passes kWidth
-// where it can be helped; continuation lines start at column `indent`.
+// Writes `text` from column `start`, breaking at spaces so that no line passes kWidth
+// where a word allows it; continuation lines start at column `indent`.
 void printWrapped(const std::string& text, std::size_t start, std::size_t indent,
                   std::ostream& out) {
     std::size_t column = start;
     std::size_t from = 0;
-    bool firstPiece = true;
-    while (from <= text.size()) {
-        const std::size_t comma = text.find(", ", from);
-        const std::size_t end = comma == std::string::npos ? text.size() : comma + 1;
-        const std::string piece = text.substr(from, end - from);
-        if (!firstPiece) {
-            if (column + 1 + piece.size() > kWidth) {
+    bool firstWord = true;
+    while (from < text.size()) {
+        std::size_t end = text.find(' ', from);
+        end = end == std::string::npos ? text.size() : end;
+        const std::string_view word = std::string_view(text).substr(from, end - from);
+        if (!firstWord) {
+            if (column + 1 + word.size() > kWidth) {
                 out << '\n' << std::string(indent, ' ');
                 column = indent;
             } else {
@@ -83,13 +83,10 @@ void printWrapped(const std::string& text, std::size_t start, std::size_t indent
                 ++column;
             }
         }
-        out << piece;
-        column += piece.size();
-        firstPiece = false;
-        if (comma == std::string::npos) {
-            break;
-        }
-        from = comma + 2;
+        out << word;
+        column += word.size();
+        firstWord = false;
+        from = end + 1;
     }
     out << '\n';
 }
@@ -151,7 +148,9 @@ void printVerdict(const FileReport& report, std::ostream& out) {
             names += names.empty() ? "" : ", ";
             names += report.results[i].name;
         }
-        add("not " + std::string(typeAskedText(v.asked.front())) + " in " + names);
+        const std::size_t count = v.disagreeing.size();
+        add((count == 1 ? names + " does" : std::to_string(count) + " readers do") +
+            " not give " + typeAskedText(v.asked.front()) + (count == 1 ? "" : ": " + names));
     }
     out << "  verdict  ";
     printWrapped(text, 11, 11, out);
