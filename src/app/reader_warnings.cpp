@@ -4,6 +4,7 @@
 
 #include "image/padding.hpp"
 #include "readers/judgement.hpp"
+#include "report/type_asked.hpp"
 
 namespace tagwright {
 
@@ -50,10 +51,16 @@ void warnAboutReaders(const std::string& name, const RomImage& image, bool omitT
     if (!needsWarning(request, results)) {
         return;
     }
+    if (std::all_of(results.begin(), results.end(), [&request](const ReaderResult& r) {
+            return !r.warnable || givesTypeAsked(r, request.type) || refusesHeader(r);
+        })) {
+        err << saveWarning(name, request, written, results, {}) << std::endl;
+        return;  // only the header's text is in the way: no tag option changes that
+    }
     const TagCommand used = request.command();
     const auto remedies = workingCommands(untaggedImage(image, request), name, request.type,
                                           kRemedies,
-                                          [&used](const TagCommand& c) { return c == used; });
+                                          [&used](const TagCommand& c) { return c.options() == used.options(); });
     err << saveWarning(name, request, written, results, remedies) << std::endl;
 }
 

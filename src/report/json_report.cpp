@@ -83,9 +83,11 @@ void writeVerdict(JsonWriter& json, const FileReport& report) {
             json.key("options").string(command->options());
             json.key("command").string("tagwright " + shellWord(report.facts.name) + ' ' +
                                        command->options());
+            json.key("needs_text_header").boolean(command->needsTextHeader);
         } else {
             json.key("options").null();
             json.key("command").null();
+            json.key("needs_text_header").boolean(false);
         }
         json.endObject();
     }

@@ -14,7 +14,9 @@
 //               null; decided_by one of string, default, table, game-code, name, size,
 //               header; warned: whether a save warns about this reader
 //   verdict     {ok, asked: [{type, text}], disagreeing: [ids], commands: [{type,
-//               options, command}]}; options and command are null when no command helps
+//               options, command, needs_text_header}]}; options and command are null
+//               when no command helps; needs_text_header: it helps only once the title,
+//               game code and maker code are UTF-8 text
 //
 // A file that cannot be read is {"file": ..., "error": "<the message>"}.
 #pragma once

@@ -78,15 +78,18 @@ class Search {
     void judge(const TagCommand& command, ImageScanner scanner) {
         const auto results = judgeImage(scanner.finish());
         bool works = true;
+        TagCommand tried = command;
         for (const ReaderResult& r : results) {
-            if (r.warnable && !givesTypeAsked(r, asked_)) {
+            if (r.warnable && r.outcome == SaveKind::Refused && r.decidedBy == DecidedBy::Header) {
+                tried.needsTextHeader = true;
+            } else if (r.warnable && !givesTypeAsked(r, asked_)) {
                 works = false;
                 tableDecided_ = tableDecided_ || r.decidedBy == DecidedBy::Table ||
                                 r.decidedBy == DecidedBy::GameCode;
             }
         }
-        if (works && !(skip_ && skip_(command))) {
-            found_.push_back(command);
+        if (works && !(skip_ && skip_(tried))) {
+            found_.push_back(tried);
         }
     }
 
@@ -113,6 +116,12 @@ std::string TagCommand::options() const {
         text += " -c" + gameCode;
     }
     return text;
+}
+
+std::string TagCommand::optionsAndNeeds() const {
+    return options() +
+           (needsTextHeader ? " (once the title, game code and maker code are UTF-8 text: -t, -c, -m)"
+                            : "");
 }
 
 bool allWarnableGive(std::span<const ReaderResult> results, SaveType asked) {

@@ -2,6 +2,10 @@
 // change) give the type asked, found by trying commands on the bytes in memory and
 // judging the file each would write, exactly as a save writes it.
 //
+// A reader that refuses the header (the console-checked bytes are repaired by every save,
+// so only header text that is not UTF-8 remains) does not stop a candidate; the
+// candidate then says that it needs header text (needsTextHeader).
+//
 // Candidates, in order of preference (N the type asked):
 //
 //   -sN     -sN -p     -eN
@@ -37,9 +41,15 @@ struct TagCommand {
     bool pad = false;      // -p
     bool replace = false;  // --replace
     std::string gameCode;  // -c<code>, empty when not given
+    // It works only once the header's title, game code and maker code are UTF-8 text,
+    // which only the user can choose (-t, -c, -m): a reader refuses the header otherwise.
+    bool needsTextHeader = false;
 
     // "-s6 -p --replace -cZTGP"
     std::string options() const;
+    // options(), then what else it needs: " (once the title, game code and maker code
+    // are UTF-8 text: -t, -c, -m)".
+    std::string optionsAndNeeds() const;
     friend bool operator==(const TagCommand&, const TagCommand&) = default;
 };
 

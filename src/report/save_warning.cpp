@@ -40,6 +40,10 @@ std::optional<SaveType> typeOfText(const std::string& text) {
 
 }  // namespace
 
+bool refusesHeader(const ReaderResult& result) {
+    return result.outcome == SaveKind::Refused && result.decidedBy == DecidedBy::Header;
+}
+
 TagCommand SaveRequest::command() const {
     return TagCommand{type, embedded, padded, replaced, {}};
 }
@@ -56,9 +60,11 @@ std::string saveWarning(const std::string& outputName, const SaveRequest& reques
     }
     std::vector<bool> include(results.size());
     bool nameRefused = false;
+    bool headerOnly = true;
     for (std::size_t i = 0; i < results.size(); ++i) {
         include[i] = results[i].warnable && !givesTypeAsked(results[i], request.type);
         nameRefused = nameRefused || (include[i] && results[i].decidedBy == DecidedBy::Name);
+        headerOnly = headerOnly && (!include[i] || refusesHeader(results[i]));
     }
     std::string line = "warning: " + terminalSafe(outputName) + ": ";
     if (request.replaced) {
@@ -88,15 +94,26 @@ std::string saveWarning(const std::string& outputName, const SaveRequest& reques
         line += group.outcome + ": " + membersText(results, group);
     }
     std::string avoid;
-    for (const TagCommand& remedy : remedies) {
-        avoid += avoid.empty() ? "" : " or ";
-        avoid += remedy.options();
+    if (headerOnly) {
+        avoid = std::string("a title, game code and maker code of UTF-8 text (-t, -c, -m) avoid") +
+                " this";
+    } else {
+        bool needsTextHeader = false;
+        for (const TagCommand& remedy : remedies) {
+            avoid += avoid.empty() ? "" : " or ";
+            avoid += remedy.options();
+            needsTextHeader = needsTextHeader || remedy.needsTextHeader;
+        }
+        if (nameRefused) {
+            avoid += avoid.empty() ? "" : ", or ";
+            avoid += "a name ending in .gba";
+        }
+        avoid = avoid.empty() ? "no tagwright command avoids this" : avoid + " avoids this";
+        if (needsTextHeader) {
+            avoid += " once the title, game code and maker code are UTF-8 text (-t, -c, -m)";
+        }
     }
-    if (nameRefused) {
-        avoid += avoid.empty() ? "" : ", or ";
-        avoid += "a name ending in .gba";
-    }
-    line += avoid.empty() ? "; no tagwright command avoids this" : "; " + avoid + " avoids this";
+    line += "; " + avoid;
     return line;
 }
 

@@ -9,7 +9,8 @@
 // Readers are grouped by outcome, each group's outcome said once, each reader with its
 // reason. Then what would avoid it: the commands (remedy_search.hpp) that would work,
 // other than the one just used, at most two; "no tagwright command avoids this" when
-// none would; a name ending in .gba when a reader refused the name. Facts that explain
+// none would; a name ending in .gba when a reader refused the name; header text of
+// UTF-8 (-t, -c, -m) when a reader refused the header, alone when that is all. Facts that explain
 // it come first: a library string of another type still in the file ("it already holds
 // EEPROM_V122 at 0x1F2C0") or, after --replace, each remaining text of another type a
 // reader takes for a save string, with its offset ("plain text FLASHCARD at 0x4000").
@@ -38,6 +39,10 @@ struct SaveRequest {
     // The command this request stands for, as the remedy search names commands.
     TagCommand command() const;
 };
+
+// Whether a reader refuses the file for its header (only header text that is not
+// UTF-8 remains to be refused after a save; the user chooses that text).
+bool refusesHeader(const ReaderResult& result);
 
 // Whether the written file needs a warning.
 bool needsWarning(const SaveRequest& request, std::span<const ReaderResult> written);

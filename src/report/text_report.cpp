@@ -161,7 +161,7 @@ void printVerdict(const FileReport& report, std::ostream& out) {
         }
         if (command) {
             out << "tagwright " << terminalSafe(shellWord(report.facts.name)) << ' '
-                << command->options() << '\n';
+                << command->optionsAndNeeds() << '\n';
         } else {
             out << "none makes every reader that reads strings give " << typeAskedText(type)
                 << '\n';
