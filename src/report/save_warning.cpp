@@ -67,12 +67,22 @@ std::string saveWarning(const std::string& outputName, const SaveRequest& reques
         headerOnly = headerOnly && (!include[i] || refusesHeader(results[i]));
     }
     std::string line = "warning: " + terminalSafe(outputName) + ": ";
+    // A string is named only when a reader that differs gives what it stands for.
+    const auto explains = [&](SaveType type) {
+        for (std::size_t i = 0; i < results.size(); ++i) {
+            if (include[i] && givesTypeAsked(results[i], type) &&
+                results[i].outcome != SaveKind::Runtime) {
+                return true;
+            }
+        }
+        return false;
+    };
     if (request.replaced) {
         std::size_t named = 0;
         for (const SaveStringHit& hit : written.hits) {
             const auto type = typeOfText(hit.text);
             if (type && !sameTypeAsked(*type, request.type) && !typeOfLibraryText(hit.text) &&
-                named++ < kNamedTexts) {
+                explains(*type) && named++ < kNamedTexts) {
                 line += "plain text " + hit.text + " at " + hex(hit.offset) +
                         " is read as a save string; ";
             }
@@ -80,7 +90,7 @@ std::string saveWarning(const std::string& outputName, const SaveRequest& reques
     } else {
         for (const SaveStringHit& hit : written.hits) {
             const auto type = typeOfLibraryText(hit.text);
-            if (type && !sameTypeAsked(*type, request.type)) {
+            if (type && !sameTypeAsked(*type, request.type) && explains(*type)) {
                 line += "it already holds " + hit.text + " at " + hex(hit.offset) + "; ";
                 break;
             }

@@ -13,7 +13,8 @@
 // UTF-8 (-t, -c, -m) when a reader refused the header, alone when that is all. Facts that explain
 // it come first: a library string of another type still in the file ("it already holds
 // EEPROM_V122 at 0x1F2C0") or, after --replace, each remaining text of another type a
-// reader takes for a save string, with its offset ("plain text FLASHCARD at 0x4000").
+// reader takes for a save string, with its offset ("plain text FLASHCARD at 0x4000"),
+// each only when a reader that differs gives the type it stands for.
 // (An -e that found no room has its own line from the front end.)
 #pragma once
 
