@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "image/padding.hpp"
 #include "readers/judgement.hpp"
 #include "report/type_asked.hpp"
 
@@ -14,20 +13,6 @@ namespace {
 constexpr std::size_t kRemedies = 2;
 
 }  // namespace
-
-ImageFacts factsOfWrittenFile(const RomImage& image, const std::string& name, bool omitTagArea,
-                              Padding padding) {
-    ImageScanner scanner(name);
-    std::uint64_t length = 0;
-    for (const auto segment : image.outputSegments(omitTagArea)) {
-        scanner.feed(segment);
-        length += segment.size();
-    }
-    if (padding == Padding::ToPowerOfTwo) {
-        scanner.feedFill(paddedLength(length) - length);
-    }
-    return scanner.finish();
-}
 
 std::vector<std::uint8_t> untaggedImage(const RomImage& image, const SaveRequest& request) {
     const auto buffer = image.buffer().first(static_cast<std::size_t>(image.size()));
@@ -45,7 +30,7 @@ std::vector<std::uint8_t> untaggedImage(const RomImage& image, const SaveRequest
 void warnAboutReaders(const std::string& name, const RomImage& image, bool omitTagArea,
                       const SaveRequest& request, std::ostream& err) {
     const ImageFacts written =
-        factsOfWrittenFile(image, name, omitTagArea,
+        factsOfOutput(image, name, omitTagArea,
                            request.padded ? Padding::ToPowerOfTwo : Padding::None);
     const auto results = judgeImage(written);
     if (!needsWarning(request, results)) {

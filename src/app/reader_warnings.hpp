@@ -15,10 +15,6 @@
 
 namespace tagwright {
 
-// The facts of what write() put into the file for these arguments.
-ImageFacts factsOfWrittenFile(const RomImage& image, const std::string& name, bool omitTagArea,
-                              Padding padding);
-
 // The image as it stood before the save's tag: the working header over its first 192
 // bytes and, after an embedded tag, zeros where the tag went (the run it was put in).
 std::vector<std::uint8_t> untaggedImage(const RomImage& image, const SaveRequest& request);

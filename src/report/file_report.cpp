@@ -15,7 +15,7 @@ FileReport reportOf(ImageFacts facts) {
     return report;
 }
 
-bool listedAsString(const SaveStringHit& hit) {
+bool listedAsString(const StringPlace& hit) {
     return hit.has(Mark::EepromUnderscore) || hit.has(Mark::SramUnderscore) ||
            hit.has(Mark::FlashUnderscore) || hit.has(Mark::Flash512Underscore) ||
            hit.has(Mark::Flash1MUnderscore) || hit.has(Mark::Shantae);

@@ -104,7 +104,7 @@ std::string jsonReport(const FileReport& report) {
     json.key("size").number(report.facts.size);
     writeHeader(json, report.header);
     json.key("strings").beginArray();
-    for (const SaveStringHit& hit : report.facts.hits) {
+    for (const StringPlace& hit : report.facts.hits) {
         if (listedAsString(hit)) {
             json.beginObject();
             json.key("offset").number(hit.offset);

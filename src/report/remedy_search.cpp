@@ -50,33 +50,26 @@ class Search {
         embedded.embed = true;
 
         tagged.appendSaveTag(asked_);
-        ImageScanner scanner(outputName_);
-        std::uint64_t length = 0;
-        for (const auto segment : tagged.outputSegments(false)) {
-            scanner.feed(segment);
-            length += segment.size();
-        }
-        ImageScanner withPadding = scanner;
-        withPadding.feedFill(paddedLength(length) - length);
-        judge(appended, std::move(scanner));
+        judge(appended, factsOf(tagged, false, false));
         if (done()) {
             return;
         }
-        judge(padded, std::move(withPadding));
+        judge(padded, factsOf(tagged, false, true));
         if (done() || !tagged.findEmptySpace(discard)) {
             return;
         }
         tagged.embedSaveTag(asked_);
-        ImageScanner inPlace(outputName_);
-        for (const auto segment : tagged.outputSegments(true)) {
-            inPlace.feed(segment);
-        }
-        judge(embedded, std::move(inPlace));
+        judge(embedded, factsOf(tagged, true, false));
     }
 
   private:
-    void judge(const TagCommand& command, ImageScanner scanner) {
-        const auto results = judgeImage(scanner.finish());
+    ImageFacts factsOf(const RomImage& image, bool omitTagArea, bool pad) const {
+        return factsOfOutput(image, outputName_, omitTagArea,
+                             pad ? Padding::ToPowerOfTwo : Padding::None);
+    }
+
+    void judge(const TagCommand& command, const ImageFacts& facts) {
+        const auto results = judgeImage(facts);
         bool works = true;
         TagCommand tried = command;
         for (const ReaderResult& r : results) {
@@ -103,6 +96,20 @@ class Search {
 };
 
 }  // namespace
+
+ImageFacts factsOfOutput(const RomImage& image, const std::string& name, bool omitTagArea,
+                         Padding padding) {
+    ImageScanner scanner(name);
+    std::uint64_t length = 0;
+    for (const auto segment : image.outputSegments(omitTagArea)) {
+        scanner.feed(segment);
+        length += segment.size();
+    }
+    if (padding == Padding::ToPowerOfTwo) {
+        scanner.feedFill(paddedLength(length) - length);
+    }
+    return scanner.finish();
+}
 
 std::string TagCommand::options() const {
     std::string text = (embed ? "-e" : "-s") + std::to_string(static_cast<int>(type));

@@ -18,8 +18,8 @@
 // For type 5 (SRAM_F_V103), the same candidates with type 6 follow: SRAM_V113 asks for
 // the same class and more readers read it.
 //
-// Each candidate costs one pass over the image for the two appended forms together
-// and one for the embedded form.
+// Each candidate tried costs one pass over the image; the search stops as soon as it
+// has found what it was asked for.
 #pragma once
 
 #include <cstddef>
@@ -28,7 +28,9 @@
 #include <string>
 #include <vector>
 
+#include "image/rom_image.hpp"
 #include "image/save_type.hpp"
+#include "readers/image_facts.hpp"
 #include "readers/reader_result.hpp"
 
 namespace tagwright {
@@ -52,6 +54,11 @@ struct TagCommand {
     std::string optionsAndNeeds() const;
     friend bool operator==(const TagCommand&, const TagCommand&) = default;
 };
+
+// The facts of the file that write() makes of `image` with these arguments, gathered
+// from the bytes in memory under the file's `name`.
+ImageFacts factsOfOutput(const RomImage& image, const std::string& name, bool omitTagArea,
+                         Padding padding);
 
 // Whether every reader that a tag can change gives `asked`.
 bool allWarnableGive(std::span<const ReaderResult> results, SaveType asked);

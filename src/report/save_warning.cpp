@@ -79,7 +79,7 @@ std::string saveWarning(const std::string& outputName, const SaveRequest& reques
     };
     if (request.replaced) {
         std::size_t named = 0;
-        for (const SaveStringHit& hit : written.hits) {
+        for (const StringPlace& hit : written.hits) {
             const auto type = typeOfText(hit.text);
             if (type && !sameTypeAsked(*type, request.type) && !typeOfLibraryText(hit.text) &&
                 explains(*type) && named++ < kNamedTexts) {
@@ -88,7 +88,7 @@ std::string saveWarning(const std::string& outputName, const SaveRequest& reques
             }
         }
     } else {
-        for (const SaveStringHit& hit : written.hits) {
+        for (const StringPlace& hit : written.hits) {
             const auto type = typeOfLibraryText(hit.text);
             if (type && !sameTypeAsked(*type, request.type) && explains(*type)) {
                 line += "it already holds " + hit.text + " at " + hex(hit.offset) + "; ";

@@ -95,7 +95,7 @@ void printStrings(const FileReport& report, std::ostream& out) {
     out << "  strings  ";
     std::size_t listed = 0;
     std::size_t more = 0;
-    for (const SaveStringHit& hit : report.facts.hits) {
+    for (const StringPlace& hit : report.facts.hits) {
         if (!listedAsString(hit)) {
             continue;
         }

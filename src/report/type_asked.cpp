@@ -105,7 +105,7 @@ std::optional<SaveType> typeOfLibraryText(const std::string& text) {
 
 std::vector<SaveType> typesTheStringsAsk(const ImageFacts& facts) {
     std::vector<SaveType> types;
-    for (const SaveStringHit& hit : facts.hits) {
+    for (const StringPlace& hit : facts.hits) {
         const auto type = typeOfLibraryText(hit.text);
         if (type && std::none_of(types.begin(), types.end(),
                                  [&](SaveType seen) { return sameTypeAsked(seen, *type); })) {
