@@ -60,6 +60,17 @@ TEST_F(Windows, ConsoleOutputHasWindowsLineEndsAndFilesDoNot) {
     EXPECT_EQ(Bytes(out.begin() + 192, out.end()), Bytes(808, 0x0A));
 }
 
+// Windows drops the dots and spaces that end a name; what emulators see, and so what
+// the warnings judge, is the name without them.
+TEST_F(Windows, NamesAreJudgedAsWindowsStoresThem) {
+    for (const std::string name : {"trail.gba.", "trail.gba . ."}) {
+        const auto result = run({"in.gba", "-s6", "-p", "-o" + name});
+        EXPECT_EQ(result.exitStatus, 0) << name;
+        EXPECT_EQ(result.err, "") << name;
+    }
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.gba", "trail.gba"}));
+}
+
 TEST_F(Windows, NoNameEndsWith255) {
     EXPECT_EQ(run({"-p"}).exitStatus, 255);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "image/file_layer.hpp"
 #include "readers/judgement.hpp"
 #include "report/type_asked.hpp"
 
@@ -27,8 +28,10 @@ std::vector<std::uint8_t> untaggedImage(const RomImage& image, const SaveRequest
     return bytes;
 }
 
-void warnAboutReaders(const std::string& name, const RomImage& image, bool omitTagArea,
+void warnAboutReaders(const std::string& outputName, const RomImage& image, bool omitTagArea,
                       const SaveRequest& request, std::ostream& err) {
+    // Emulators see the name the file system stored, which is what is judged.
+    const std::string name = files::storedName(outputName);
     const ImageFacts written =
         factsOfOutput(image, name, omitTagArea,
                            request.padded ? Padding::ToPowerOfTwo : Padding::None);

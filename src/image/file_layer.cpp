@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 namespace tagwright::files {
 
@@ -27,6 +28,23 @@ std::optional<WriteOutcome> writeInPieces(
         left -= n;
     }
     return std::nullopt;
+}
+
+std::string storedName(const std::string& name) {
+#ifdef _WIN32
+    const std::size_t start = name.find_last_of("/\\") + 1;  // 0 when there is no folder
+    std::size_t end = name.size();
+    while (end > start && (name[end - 1] == '.' || name[end - 1] == ' ')) {
+        --end;
+    }
+    const std::string_view last = std::string_view(name).substr(start);
+    if (end == start || last == "." || last == "..") {
+        return name;  // a folder's name, not a file's
+    }
+    return name.substr(0, end);
+#else
+    return name;
+#endif
 }
 
 }  // namespace tagwright::files

@@ -100,6 +100,11 @@ enum class WriteOutcome {
 
 WriteOutcome replaceFile(const std::string& name, const Content& content);
 
+// The name a file written under `name` ends up with, which is what emulators see:
+// Windows drops the dots and spaces that end a name ("trail.gba." is written as
+// "trail.gba"); elsewhere the name stays as it is.
+std::string storedName(const std::string& name);
+
 // --- shared by the platform files ---
 
 // Hands the content to `write` in order, in pieces of at most 1 MiB (the fill from

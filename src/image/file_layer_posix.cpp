@@ -130,7 +130,7 @@ class SignalGuard {
         if (!active_ || sigpending(&pending) != 0) {
             return false;
         }
-        for (int signal = 1; signal < NSIG; ++signal) {
+        for (int signal = 1; signal <= kHighestSignal; ++signal) {
             struct sigaction action {};
             if (sigismember(&set_, signal) == 1 && sigismember(&pending, signal) == 1 &&
                 sigaction(signal, nullptr, &action) == 0 && action.sa_handler != SIG_IGN) {
@@ -141,6 +141,7 @@ class SignalGuard {
     }
 
   private:
+    static constexpr int kHighestSignal = 64;  // Linux's last; numbers past a system's are not members
     static constexpr std::array<int, 9> kLeftAlone = {SIGKILL, SIGSTOP, SIGTSTP, SIGTTIN, SIGTTOU,
                                                       SIGCONT, SIGCHLD, SIGURG,  SIGWINCH};
     sigset_t set_{};
