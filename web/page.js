@@ -60,84 +60,135 @@
 
   // --- the report ---
 
-  function problemsOf(report) {
-    const problems = [];
-    const header = report.header;
-    if (!header.complete) {
-      problems.push('The file is shorter than a cartridge header: no console or emulator will start it.');
-    } else if (!header.starts) {
-      problems.push('A real Game Boy Advance would not start it: its header is damaged ' +
-        '(patching repairs the header).');
+  // The save types the strings ask for, in words: "SRAM" or "SRAM and Flash 128 KiB".
+  function askedText(verdict) {
+    return verdict.asked.map((a) => a.text).join(' and ');
+  }
+
+  // What a suggested command means on this page: "-e6 -p --replace -cZTGP" as choices.
+  function choicesOf(options) {
+    const choice = { pad: false, replace: false, gameCode: null };
+    for (const word of options.split(' ')) {
+      if (/^-[se][1-6]$/.test(word)) {
+        choice.type = Number(word[2]);
+        choice.placement = word[1] === 's' ? 'append' : 'embed';
+      } else if (word === '-p') choice.pad = true;
+      else if (word === '--replace') choice.replace = true;
+      else if (word.startsWith('-c')) choice.gameCode = word.slice(2);
     }
-    const byOutcome = groupReaders(report.readers.filter((r) => r.readsStrings));
-    if (byOutcome.size > 1) {
-      problems.push('Emulators disagree about its save memory, so saves may not work everywhere.');
+    return choice;
+  }
+
+  function applyChoices(choice) {
+    $('save-type-' + choice.type).checked = true;
+    $('placement-' + choice.placement).checked = true;
+    $('pad').checked = choice.pad;
+    $('replace').checked = choice.replace;
+    if (choice.gameCode) $('game-code').value = choice.gameCode;
+    $('patch-button').focus();
+  }
+
+  function describeChoices(choice) {
+    const type = SAVE_TYPES.find((t) => t.number === choice.type);
+    return `${type.name}, ${choice.placement === 'append' ? 'appended' : 'embedded inside the ROM'}` +
+      (choice.pad ? ', padded' : '') + (choice.replace ? ', leftover strings replaced' : '') +
+      (choice.gameCode ? `, game code ${choice.gameCode}` : '');
+  }
+
+  function problemList(data, warning) {
+    const { report } = data;
+    const notes = new Map();
+    for (const group of data.groups) {
+      for (const r of group.readers) notes.set(r.id, { name: r.name, outcome: group.outcome, note: r.note });
     }
-    for (const [outcome, readers] of byOutcome) {
-      if (outcome === 'no save memory' || outcome === 'refuses the file') {
-        problems.push(readers.map((r) => r.name).join(', ') + ': ' +
-          (outcome === 'refuses the file' ? 'will not load it.' : 'will give the game no save memory, so it cannot save.'));
+    const items = [];
+    if (warning) items.push(element('li', { class: 'warning', text: warning }));
+    const h = report.header;
+    if (!h.complete) {
+      items.push(element('li', { text: 'The file is shorter than a cartridge header: nothing will start it.' }));
+    } else if (!h.starts) {
+      items.push(element('li', { text: 'A real Game Boy Advance would not start it: its header is damaged. ' +
+        'Patching it here repairs the header.' }));
+    }
+    const v = report.verdict;
+    if (!v.asked.length) {
+      items.push(element('li', { text: 'It holds no save-type string, so every emulator guesses its save memory. ' +
+        'Choose the save type the game needs below.' }));
+    } else if (v.asked.length > 1) {
+      items.push(element('li', { text: `Its strings ask for more than one save type: ${askedText(v)}.` }));
+    }
+    if (v.disagreeing.length) {
+      const readers = v.disagreeing.map((id) => {
+        const r = notes.get(id);
+        return element('li', { class: 'disagreeing', 'data-id': id,
+          text: `${r.name}: ${r.outcome}${r.note ? ` (${r.note})` : ''}` });
+      });
+      items.push(element('li', {}, [`Saves may not work in these, which do not give it ${askedText(v)}:`,
+        element('ul', {}, readers)]));
+    }
+    for (const command of v.commands) {
+      const wanted = v.asked.find((a) => a.type === command.type);
+      const text = wanted ? wanted.text : '';
+      if (!command.options) {
+        items.push(element('li', { class: 'fix', text: `No patch makes every emulator give ${text}.` }));
+        continue;
       }
+      const choice = choicesOf(command.options);
+      const button = element('button', { type: 'button', class: 'use-fix', 'data-options': command.options,
+        text: 'Use these settings' });
+      button.addEventListener('click', () => applyChoices(choice));
+      items.push(element('li', { class: 'fix' }, [
+        `What makes every emulator give ${text}: ${describeChoices(choice)} `,
+        element('span', { class: 'command', text: `(tagwright ${command.options})` }), ' ', button]));
     }
-    return problems;
+    return items;
   }
 
-  function groupReaders(readers) {
-    const groups = new Map();
-    for (const reader of readers) {
-      if (!groups.has(reader.outcome)) groups.set(reader.outcome, []);
-      groups.get(reader.outcome).push(reader);
-    }
-    return groups;
-  }
-
-  function renderReport(container, report, name) {
+  function renderReport(container, data, name, warning) {
     container.replaceChildren();
-    const problems = problemsOf(report);
+    const { report } = data;
+    const problems = problemList(data, warning);
     if (problems.length) {
-      container.append(element('h3', { text: 'Problems' }),
-        element('ul', { class: 'problems' }, problems.map((p) => element('li', { text: p }))));
+      container.append(element('h3', { text: 'Problems' }), element('ul', { class: 'problems' }, problems));
     } else {
-      container.append(element('p', { class: 'ok', text: 'No problems found: the console starts it and every emulator that reads save strings agrees.' }));
+      container.append(element('p', { class: 'ok',
+        text: `No problems: the console starts it and every emulator that reads save strings gives ${askedText(report.verdict)}.` }));
     }
 
     const h = report.header;
     const facts = [
       ['File', name],
-      ['Size', report.size + ' bytes (' + sizeText(report.size) + (report.powerOfTwo ? ', a power of two' : '') + ')'],
+      ['Size', `${report.size} bytes (${sizeText(report.size)})`],
     ];
     if (h.complete) {
       facts.push(
         ['Title', '"' + shown(h.title) + '"'],
-        ['Game code', shown(h.gameCode)],
-        ['Maker code', shown(h.makerCode)],
+        ['Game code', shown(h.game_code)],
+        ['Maker code', shown(h.maker_code)],
         ['Version', String(h.version)],
-        ['Logo', h.logoOk ? 'ok' : 'damaged'],
-        ['Fixed byte at 0xB2', h.fixedValue === 0x96 ? 'ok' : hex(h.fixedValue) + ', should be 0x96'],
-        ['Complement check', hex(h.storedCheck) + (h.storedCheck === h.computedCheck ? ' ok' : ', should be ' + hex(h.computedCheck))]);
+        ['Logo', h.logo_ok ? 'ok' : 'damaged'],
+        ['Fixed byte at 0xB2', h.fixed_ok ? 'ok' : `${hex(h.fixed_value)}, should be 0x96`],
+        ['Complement check', hex(h.complement) + (h.complement_ok ? ' ok' : `, should be ${hex(h.complement_expected)}`)]);
     }
     container.append(element('h3', { text: 'Header' }),
       element('dl', { class: 'facts' }, facts.flatMap(([k, v]) => [element('dt', { text: k }), element('dd', { text: v })])));
 
     container.append(element('h3', { text: 'Save-type strings in the file' }));
-    if (!report.strings.length) {
-      container.append(element('p', { text: 'None.' }));
-    } else {
-      const items = report.strings.map((s) => element('li', { class: 'string',
-        text: s.text + ' at ' + hex(s.offset, 1) + (s.aligned ? ' (aligned)' : ' (not aligned)') }));
-      if (report.stringCount > report.strings.length) {
-        items.push(element('li', { text: 'and ' + (report.stringCount - report.strings.length) + ' more' }));
-      }
-      container.append(element('ul', {}, items));
-    }
+    container.append(report.strings.length
+      ? element('ul', {}, report.strings.map((s) => element('li', { class: 'string',
+        text: `${s.text} at ${hex(s.offset, 1)}${s.aligned ? ' (aligned)' : ' (not aligned)'}` })))
+      : element('p', { text: 'None.' }));
 
-    container.append(element('h3', { text: 'What each emulator will give the game' }));
-    for (const [outcome, readers] of groupReaders(report.readers)) {
-      const list = element('ul', {}, readers.map((r) => element('li', {
-        class: 'reader', 'data-reader': r.name, 'data-outcome': r.outcome, 'data-reason': r.reason,
-        text: r.name + (r.reason ? ': ' + r.reason : ''),
-      })));
-      container.append(element('div', { class: 'group' }, [element('h4', { text: outcome }), list]));
+    container.append(element('h3', { text: 'What each emulator, loader and flash cart will give the game' }));
+    const byId = new Map(report.readers.map((r) => [r.id, r]));
+    for (const group of data.groups) {
+      const list = element('ul', {}, group.readers.map((r) => {
+        const judged = byId.get(r.id);
+        return element('li', { class: 'reader', 'data-id': r.id, 'data-outcome': judged.outcome,
+          'data-bytes': String(judged.bytes), 'data-reason': judged.reason,
+          text: r.name + (r.note ? ` (${r.note})` : '') });
+      }));
+      container.append(element('div', { class: 'group' }, [element('h4', { text: group.outcome }), list]));
     }
   }
 
@@ -185,19 +236,19 @@
       return;
     }
     engine.HEAPU8.set(bytes, at);
-    const report = JSON.parse(call('tw_report', ['string'], [file.name]));
-    loaded = { name: file.name, header: report.header };
-    renderReport($('report'), report, file.name);
-    fillForm(report.header);
+    const data = JSON.parse(call('tw_report', ['string'], [file.name]));
+    loaded = { name: file.name, header: data.report.header };
+    renderReport($('report'), data, file.name);
+    fillForm(data.report.header);
     $('report-section').hidden = false;
     $('patch-section').hidden = false;
-    $('status').textContent = `"${file.name}" is open: ${report.size} bytes.`;
+    $('status').textContent = `"${file.name}" is open: ${data.report.size} bytes.`;
   }
 
   function fillForm(header) {
     $('title').value = header.title;
-    $('game-code').value = header.gameCode.replace(/\0+$/, '');
-    $('maker-code').value = header.makerCode.replace(/\0+$/, '');
+    $('game-code').value = header.game_code.replace(/\0+$/, '');
+    $('maker-code').value = header.maker_code.replace(/\0+$/, '');
     $('version').value = String(header.version);
   }
 
@@ -222,8 +273,8 @@
     if (!loaded) return;
     const h = loaded.header;
     const title = changed('title', h.title);
-    const gameCode = changed('game-code', h.gameCode.replace(/\0+$/, ''));
-    const makerCode = changed('maker-code', h.makerCode.replace(/\0+$/, ''));
+    const gameCode = changed('game-code', h.game_code.replace(/\0+$/, ''));
+    const makerCode = changed('maker-code', h.maker_code.replace(/\0+$/, ''));
     for (const [text, label] of [[title, 'title'], [gameCode, 'game code'], [makerCode, 'maker code']]) {
       if (text !== null && /[^\x20-\x7e]/.test(text)) {
         showError($('patch-error'), `The ${label} may hold only plain letters, digits and punctuation (ASCII).`);
@@ -243,15 +294,15 @@
     const typeNumber = Number(document.querySelector('input[name="save-type"]:checked').value);
     const type = SAVE_TYPES.find((t) => t.number === typeNumber);
     const placement = document.querySelector('input[name="placement"]:checked').value;
+    const name = outputName(loaded.name, type);
     const result = JSON.parse(call('tw_patch',
-      ['number', 'number', 'number', 'number', 'string', 'string', 'string', 'number'],
-      [typeNumber, PLACEMENTS[placement], $('pad').checked ? 1 : 0, $('replace').checked ? 1 : 0,
+      ['string', 'number', 'number', 'number', 'number', 'string', 'string', 'string', 'number'],
+      [name, typeNumber, PLACEMENTS[placement], $('pad').checked ? 1 : 0, $('replace').checked ? 1 : 0,
         title, gameCode, makerCode, version]));
     if (!result.written) {
       showError($('patch-error'), result.problem);
       return;
     }
-    const name = outputName(loaded.name, type);
     const report = JSON.parse(call('tw_output_report', ['string'], [name]));
     // The Blob copies the bytes out of the engine's memory.
     const bytes = engine.HEAPU8.subarray(engine._tw_output(), engine._tw_output() + engine._tw_output_size());
@@ -271,7 +322,7 @@
       text: c.fits ? `${c.oldText} at ${hex(c.offset, 1)} replaced by ${c.newText}`
         : `${c.oldText} at ${hex(c.offset, 1)} left as it is: ${c.newText} does not fit in its place` })));
     changes.hidden = !result.replaced.length;
-    renderReport($('result-report'), report, name);
+    renderReport($('result-report'), report, name, result.warning);
     $('result-section').hidden = false;
     $('result-title').focus();
   }
@@ -310,7 +361,14 @@
     document.body.dataset.ready = 'true';
   }
 
-  createTagwright().then(start, (e) => {
+  // The engine's WebAssembly travels gzip-compressed inside tagwright.js.
+  async function engineModule() {
+    const packed = Uint8Array.from(atob(tagwrightWasmGzip), (c) => c.charCodeAt(0));
+    const stream = new Blob([packed]).stream().pipeThrough(new DecompressionStream('gzip'));
+    return new Uint8Array(await new Response(stream).arrayBuffer());
+  }
+
+  engineModule().then((wasmBinary) => createTagwright({ wasmBinary })).then(start, (e) => {
     showError($('error'), 'The engine could not start in this browser: ' + e);
   });
 })();

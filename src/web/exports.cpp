@@ -3,13 +3,14 @@
 // the next call of the same kind. Texts cross as UTF-8, reports as JSON.
 //
 //   tw_input(size)            a buffer for the file's `size` bytes (null: no memory)
-//   tw_report(name)           the report of the input (report_json.hpp)
-//   tw_patch(type, placement, pad, replace, title, gameCode, makerCode, version)
-//                             patches the input (patch_request.hpp): placement 0 append,
+//   tw_report(name)           the report of the input (page_report.hpp)
+//   tw_patch(name, type, placement, pad, replace, title, gameCode, makerCode, version)
+//                             patches the input into the file `name` (patch_request.hpp):
+//                             placement 0 append,
 //                             1 embed, 2 automatic; null texts and version -1 leave the
 //                             field. Returns {"written":true,"size":n,"embeddedAt":n (only
 //                             when embedded),"padded":bool,"replaced":[{"offset":n,
-//                             "oldText":text,"newText":text,"fits":bool},...]} or
+//                             "oldText":text,"newText":text,"fits":bool},...],"warning":text} or
 //                             {"written":false,"problem":text}
 //   tw_output(), tw_output_size()   the patched file's bytes
 //   tw_output_report(name)    the report of the patched file
@@ -24,9 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "web/json_writer.hpp"
+#include "report/json_writer.hpp"
+#include "web/page_report.hpp"
 #include "web/patch_request.hpp"
-#include "web/report_json.hpp"
 
 namespace {
 
@@ -58,15 +59,16 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* tw_input(std::uint32_t size) {
 }
 
 EMSCRIPTEN_KEEPALIVE const char* tw_report(const char* name) {
-    return keep(tagwright::web::reportJson(inputBytes(), name));
+    return keep(tagwright::web::pageReport(inputBytes(), name));
 }
 
-EMSCRIPTEN_KEEPALIVE const char* tw_patch(int type, int placement, int pad, int replace,
+EMSCRIPTEN_KEEPALIVE const char* tw_patch(const char* name, int type, int placement, int pad, int replace,
                                           const char* title,
                                           const char* gameCode, const char* makerCode,
                                           int version) {
     using namespace tagwright::web;
     PatchRequest request;
+    request.outputName = name;
     request.type = tagwright::saveTypeFromNumber(type).value_or(tagwright::SaveType::Sram512k);
     request.placement = placement == 0   ? Placement::Append
                         : placement == 1 ? Placement::Embed
@@ -86,25 +88,25 @@ EMSCRIPTEN_KEEPALIVE const char* tw_patch(int type, int placement, int pad, int 
         request.version = static_cast<std::uint8_t>(version);
     }
     output = patchImage(inputBytes(), request);
-    JsonWriter json;
-    json.beginObject().field("written", output.written);
+    tagwright::JsonWriter json;
+    json.beginObject().key("written").boolean(output.written);
     if (output.written) {
-        json.field("size", std::uint64_t{output.bytes.size()}).field("padded", output.padded);
+        json.key("size").number(output.bytes.size()).key("padded").boolean(output.padded);
         if (output.embeddedAt) {
-            json.field("embeddedAt", *output.embeddedAt);
+            json.key("embeddedAt").number(*output.embeddedAt);
         }
-        json.beginArray("replaced");
+        json.key("replaced").beginArray();
         for (const auto& change : output.replaced) {
             json.beginObject()
-                .field("offset", std::uint64_t{change.offset})
-                .field("oldText", std::string_view(change.oldText))
-                .field("newText", std::string_view(change.newText))
-                .field("fits", change.fits)
+                .key("offset").number(change.offset)
+                .key("oldText").string(change.oldText)
+                .key("newText").string(change.newText)
+                .key("fits").boolean(change.fits)
                 .endObject();
         }
-        json.endArray();
+        json.endArray().key("warning").string(output.warning);
     } else {
-        json.field("problem", output.problem);
+        json.key("problem").string(output.problem);
     }
     return keep(json.endObject().text());
 }
@@ -116,18 +118,18 @@ EMSCRIPTEN_KEEPALIVE std::uint32_t tw_output_size() {
 }
 
 EMSCRIPTEN_KEEPALIVE const char* tw_output_report(const char* name) {
-    return keep(tagwright::web::reportJson(output.bytes, name));
+    return keep(tagwright::web::pageReport(output.bytes, name));
 }
 
 EMSCRIPTEN_KEEPALIVE const char* tw_save_tags() {
-    tagwright::web::JsonWriter json;
+    tagwright::JsonWriter json;
     json.beginObject();
     for (int number = 1; number <= 6; ++number) {
         const auto tag = tagwright::saveTagOf(*tagwright::saveTypeFromNumber(number));
         const auto end = std::find(tag->begin(), tag->end(), 0);
-        json.field(std::to_string(number),
-                   std::string_view(reinterpret_cast<const char*>(tag->data()),
-                                    static_cast<std::size_t>(end - tag->begin())));
+        json.key(std::to_string(number))
+            .string(std::string_view(reinterpret_cast<const char*>(tag->data()),
+                                     static_cast<std::size_t>(end - tag->begin())));
     }
     return keep(json.endObject().text());
 }

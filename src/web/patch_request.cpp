@@ -4,7 +4,9 @@
 #include <limits>
 #include <new>
 
-#include "image/empty_space.hpp"
+#include <sstream>
+
+#include "app/reader_warnings.hpp"
 #include "image/padding.hpp"
 #include "image/rom_image.hpp"
 
@@ -93,6 +95,18 @@ PatchResult patchImage(std::span<const std::uint8_t> image, const PatchRequest& 
     }
     result.bytes.resize(static_cast<std::size_t>(total), kPaddingByte);
     result.written = true;
+
+    SaveRequest said;
+    said.type = request.type;
+    said.embedded = embed;
+    said.padded = result.padded;
+    said.replaced = request.replaceStrings;
+    std::ostringstream warning;
+    warnAboutReaders(request.outputName, rom, embed, said, warning);
+    result.warning = warning.str();
+    if (!result.warning.empty() && result.warning.back() == '\n') {
+        result.warning.pop_back();
+    }
     return result;
 }
 

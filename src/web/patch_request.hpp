@@ -11,7 +11,10 @@
 // with -tTITLE, -cCODE, -mXX, -rN for the fields given, -p when pad is set and
 // --replace when leftover library save strings of other types are to be replaced
 // (before the tag is placed, as the command line does).
-// The header is repaired in every case, as every save of the program does.
+// The header is repaired in every case, as every save of the program does. The new
+// file is judged under its name as the command line judges what it saves: when a
+// reader will not give the type asked, `warning` holds the line the command line
+// writes to standard error.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +31,7 @@ namespace tagwright::web {
 enum class Placement : std::uint8_t { Append, Embed, Automatic };
 
 struct PatchRequest {
+    std::string outputName;  // the name the new file will have
     SaveType type = SaveType::Sram512k;
     Placement placement = Placement::Automatic;
     bool pad = false;
@@ -45,6 +49,7 @@ struct PatchResult {
     std::optional<std::uint64_t> embeddedAt;  // where the tag went inside the image
     bool padded = false;
     std::vector<LibraryStringChange> replaced;  // every change listed, made or not
+    std::string warning;                        // empty when every reader gives the type
 };
 
 // Patches a copy of `image`; the input is never changed.

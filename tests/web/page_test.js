@@ -9,7 +9,7 @@
 'use strict';
 
 const assert = require('assert/strict');
-const { execFileSync } = require('child_process');
+const { spawnSync } = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
@@ -57,36 +57,50 @@ const tiny = image('notes.txt', 10, 3);
 
 // --- the native program ---
 
-// Names are given relative to the work folder: an argument starting with "/" is an option.
+// Runs it in the work folder; names are given relative to it, as an argument starting
+// with "/" could be taken for an option.
 function nativeRun(args) {
-  return execFileSync(native, args, { cwd: work, encoding: 'latin1', stdio: ['ignore', 'pipe', 'pipe'] });
+  const run = spawnSync(native, args, { cwd: work, encoding: 'utf8' });
+  assert.ok(run.status === 0 || run.status === 1, `tagwright ${args.join(' ')}: status ${run.status} ${run.stderr}`);
+  return run;
 }
 
-// The native report's reader lines, one space between words: "VBA-M SRAM 32 KiB".
-function nativeReaderLines(file, readerNames) {
-  let text;
-  try {
-    text = nativeRun(['--info', path.relative(work, file)]);
-  } catch (e) {
-    text = e.stdout;  // a file that falls short exits 1
-  }
-  return text.split('\n').map((l) => l.trim().replace(/ {2,}/g, ' '))
-    .filter((l) => readerNames.some((n) => l.startsWith(n + ' ')));
+function nativeReport(file) {
+  return JSON.parse(nativeRun(['--info', '--json', path.relative(work, file)]).stdout);
+}
+
+// What a report calls an outcome, stated from the outcome words of --info --json.
+function outcomeWords(outcome, bytes) {
+  const size = bytes === null ? '' : bytes < 1024 ? `${bytes} B` : `${bytes / 1024} KiB`;
+  return {
+    eeprom: size ? `EEPROM ${size}` : 'EEPROM', sram: `SRAM ${size}`, flash: `Flash ${size}`,
+    none: 'no save memory', refused: 'refuses the file',
+    runtime: size ? `decided at run time, Flash ${size}` : 'decided at run time',
+  }[outcome];
 }
 
 // --- the page ---
 
-async function readerLines(page, container) {
-  return page.$$eval(`${container} li.reader`, (items) => items.map((li) =>
-    `${li.dataset.reader} ${li.dataset.outcome}${li.dataset.reason ? ` (${li.dataset.reason})` : ''}`));
-}
-
+// The page's report in `container` against the native report on the same file: every
+// reader's outcome, size and reason, the heading of its group, and the verdict's
+// disagreeing readers and suggested commands.
 async function checkReport(page, container, file) {
-  const lines = await readerLines(page, container);
-  assert.equal(lines.length, 6, `${container}: one line per reader`);
-  const names = await page.$$eval(`${container} li.reader`, (items) => items.map((li) => li.dataset.reader));
-  assert.deepEqual(lines.slice().sort(), nativeReaderLines(file, names).sort(),
-    `${container}: the page's reader lines are the native report's for ${path.basename(file)}`);
+  const shown = await page.$$eval(`${container} li.reader`, (items) => items.map((li) => ({
+    id: li.dataset.id, outcome: li.dataset.outcome, bytes: li.dataset.bytes, reason: li.dataset.reason,
+    group: li.closest('.group').querySelector('h4').textContent })));
+  const expected = nativeReport(file);
+  const label = `${container} of ${path.basename(file)}`;
+  assert.deepEqual(shown.map((r) => r.id).sort(), expected.readers.map((r) => r.id).sort(), `${label}: readers`);
+  for (const r of expected.readers) {
+    const s = shown.find((x) => x.id === r.id);
+    assert.deepEqual([s.outcome, s.bytes, s.reason, s.group],
+      [r.outcome, String(r.bytes), r.reason, outcomeWords(r.outcome, r.bytes)], `${label}: ${r.id}`);
+  }
+  const disagreeing = await page.$$eval(`${container} li.disagreeing`, (items) => items.map((li) => li.dataset.id));
+  assert.deepEqual(disagreeing, expected.verdict.disagreeing, `${label}: readers that disagree`);
+  const fixes = await page.$$eval(`${container} button.use-fix`, (items) => items.map((b) => b.dataset.options));
+  assert.deepEqual(fixes, expected.verdict.commands.filter((c) => c.options).map((c) => c.options),
+    `${label}: suggested commands`);
 }
 
 async function open(page, file) {
@@ -133,7 +147,7 @@ const cases = [
     fields: { title: 'NEW TITLE', 'game-code': 'ABCD', 'maker-code': 'ZZ', version: '7' },
     name: 'Roomy Game (Flash 1M).gba' },
   { file: full, type: 1, placement: 'automatic', args: ['-s1', '-p'], name: 'full (EEPROM 64k).gba' },
-  { file: full, type: 4, placement: 'append', args: ['-s4'], name: 'full (Flash 512k).gba' },
+  { file: full, type: 4, placement: 'append', args: ['-s4'], name: 'full (Flash 512k).gba', warns: true },
   { file: mixed, type: 5, placement: 'embed', args: ['-e5', '-cAB'], fields: { 'game-code': 'AB' },
     name: 'mixed strings (SRAM 256k).gba' },
   { file: mixed, type: 2, placement: 'append', pad: true, args: ['-s2', '-p', '-r255'], fields: { version: '255' },
@@ -185,10 +199,14 @@ async function main() {
       assert.deepEqual(await page.$$eval('#replaced li', (items) => items.map((li) => li.textContent)),
         c.replaced || [], `${label}: strings replaced`);
       const got = await download(page, c.name);
-      const expected = path.join(work, 'native.gba');
-      nativeRun([path.basename(c.file), ...c.args, '-onative.gba']);
-      assert.ok(fs.readFileSync(got).equals(fs.readFileSync(expected)), `${label}: downloaded bytes differ from the command line's`);
+      const run = nativeRun([path.basename(c.file), ...c.args, '-o' + c.name]);
+      assert.ok(fs.readFileSync(got).equals(fs.readFileSync(path.join(work, c.name))),
+        `${label}: downloaded bytes differ from the command line's`);
       await checkReport(page, '#result-report', got);
+      const warning = run.stderr.split('\n').filter((l) => l.startsWith('warning: '));
+      assert.deepEqual(await page.$$eval('#result-report li.warning', (items) => items.map((li) => li.textContent)),
+        warning, `${label}: the warning after the save`);
+      if (c.warns) assert.equal(warning.length, 1, `${label}: a case that warns`);
       console.log(`ok  ${label}`);
     }
 
