@@ -13,7 +13,7 @@
 //                             "oldText":text,"newText":text,"fits":bool},...],"warning":text} or
 //                             {"written":false,"problem":text}
 //   tw_output(), tw_output_size()   the patched file's bytes
-//   tw_output_report(name)    the report of the patched file
+//   tw_output_report(name)    the report of the patched file, without commands
 //   tw_save_tags()            {"1": "EEPROM_V120", ...}: each type's tag text
 #include <emscripten/emscripten.h>
 
@@ -59,7 +59,7 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* tw_input(std::uint32_t size) {
 }
 
 EMSCRIPTEN_KEEPALIVE const char* tw_report(const char* name) {
-    return keep(tagwright::web::pageReport(inputBytes(), name));
+    return keep(tagwright::web::pageReport(inputBytes(), name, tagwright::web::Commands::Find));
 }
 
 EMSCRIPTEN_KEEPALIVE const char* tw_patch(const char* name, int type, int placement, int pad, int replace,
@@ -118,7 +118,7 @@ EMSCRIPTEN_KEEPALIVE std::uint32_t tw_output_size() {
 }
 
 EMSCRIPTEN_KEEPALIVE const char* tw_output_report(const char* name) {
-    return keep(tagwright::web::pageReport(output.bytes, name));
+    return keep(tagwright::web::pageReport(output.bytes, name, tagwright::web::Commands::Omit));
 }
 
 EMSCRIPTEN_KEEPALIVE const char* tw_save_tags() {

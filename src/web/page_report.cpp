@@ -35,7 +35,8 @@ std::string groupsJson(const FileReport& report) {
 
 }  // namespace
 
-std::string pageReport(std::span<const std::uint8_t> bytes, const std::string& name) {
+std::string pageReport(std::span<const std::uint8_t> bytes, const std::string& name,
+                       Commands commands) {
     // In pieces, as a file is read: the browser compiles a function for speed only
     // after it has run a while, and a piece at a time lets the scan reach that code.
     constexpr std::size_t kPiece = std::size_t{1} << 20;
@@ -44,7 +45,9 @@ std::string pageReport(std::span<const std::uint8_t> bytes, const std::string& n
         scanner.feed(bytes.subspan(at, std::min(kPiece, bytes.size() - at)));
     }
     FileReport report = reportOf(scanner.finish());
-    findCommands(report.verdict, bytes, kCommandOutput);
+    if (commands == Commands::Find) {
+        findCommands(report.verdict, bytes, kCommandOutput);
+    }
     return "{\"report\":" + jsonReport(report) + ",\"groups\":" + groupsJson(report) + "}";
 }
 

@@ -6,6 +6,10 @@
 //
 // "groups" are the readers grouped by what they give, with the outcome and notes in the
 // words of the text report (report/outcome_groups.hpp).
+//
+// The commands that would mend the file are looked for only when asked: the report of
+// a patched file leaves them out, as they would be commands to patch the patched file
+// again (the warning after the patch names those for the file opened).
 #pragma once
 
 #include <cstdint>
@@ -14,6 +18,9 @@
 
 namespace tagwright::web {
 
-std::string pageReport(std::span<const std::uint8_t> bytes, const std::string& name);
+enum class Commands : bool { Omit, Find };
+
+std::string pageReport(std::span<const std::uint8_t> bytes, const std::string& name,
+                       Commands commands);
 
 }  // namespace tagwright::web

@@ -83,8 +83,8 @@ function outcomeWords(outcome, bytes) {
 
 // The page's report in `container` against the native report on the same file: every
 // reader's outcome, size and reason, the heading of its group, and the verdict's
-// disagreeing readers and suggested commands.
-async function checkReport(page, container, file) {
+// disagreeing readers and (for a file opened, not for a result) suggested commands.
+async function checkReport(page, container, file, withCommands) {
   const shown = await page.$$eval(`${container} li.reader`, (items) => items.map((li) => ({
     id: li.dataset.id, outcome: li.dataset.outcome, bytes: li.dataset.bytes, reason: li.dataset.reason,
     group: li.closest('.group').querySelector('h4').textContent })));
@@ -99,7 +99,7 @@ async function checkReport(page, container, file) {
   const disagreeing = await page.$$eval(`${container} li.disagreeing`, (items) => items.map((li) => li.dataset.id));
   assert.deepEqual(disagreeing, expected.verdict.disagreeing, `${label}: readers that disagree`);
   const fixes = await page.$$eval(`${container} button.use-fix`, (items) => items.map((b) => b.dataset.options));
-  assert.deepEqual(fixes, expected.verdict.commands.filter((c) => c.options).map((c) => c.options),
+  assert.deepEqual(fixes, withCommands ? expected.verdict.commands.filter((c) => c.options).map((c) => c.options) : [],
     `${label}: suggested commands`);
 }
 
@@ -188,7 +188,7 @@ async function main() {
       const label = `${path.basename(c.file)} ${c.args.join(' ')}`;
       if (opened !== c.file) {
         await open(page, c.file);
-        await checkReport(page, '#report', c.file);
+        await checkReport(page, '#report', c.file, true);
         opened = c.file;
       } else {
         await open(page, c.file);  // the fields back at the file's own values
@@ -228,6 +228,18 @@ async function main() {
     }
     assert.deepEqual(outside, [], 'requests outside the page');
     assert.deepEqual(errors, [], 'errors in the page');
+
+    // The same folder from a web server works as well.
+    const server = await servePage(pageDir);
+    try {
+      const served = await openPage(browser, pageDir, null, server.url);
+      await open(served.page, roomy);
+      await checkReport(served.page, '#report', roomy, true);
+      assert.deepEqual([served.outside, served.errors], [[], []], 'served page: outside requests, errors');
+    } finally {
+      server.close();
+    }
+    console.log('ok  served over HTTP');
   } catch (e) {
     failed = true;
     console.error(e);
