@@ -54,6 +54,9 @@ const mixed = image('mixed strings.bin', 131072, 23, (b) => {
   b.fill(0, 0x2000, 0x2020);
 });
 const tiny = image('notes.txt', 10, 3);
+const huge = path.join(work, 'huge.gba');
+fs.writeFileSync(huge, '');
+fs.truncateSync(huge, (32 << 20) + 1);
 
 // --- the native program ---
 
@@ -173,8 +176,20 @@ async function main() {
     // Errors in words, and the page goes on working after them.
     await open(page, tiny);
     assert.match(await page.$eval('#error', (e) => e.textContent), /"notes\.txt" is not a GBA ROM: it has 10 bytes/);
+    await open(page, huge);
+    assert.match(await page.$eval('#error', (e) => e.textContent), /"huge\.gba" is too large for a GBA ROM: 32\.00 MiB/);
     await open(page, full);
     assert.equal(await page.$eval('#error', (e) => e.hidden), true, 'the error goes once a ROM opens');
+
+    // A file dropped on the page opens as one chosen does.
+    const before = await page.evaluate(() => document.body.dataset.opened);
+    await page.evaluate((bytes) => {
+      const dropped = new DataTransfer();
+      dropped.items.add(new File([new Uint8Array(bytes)], 'dropped.gba'));
+      document.body.dispatchEvent(new DragEvent('drop', { dataTransfer: dropped, bubbles: true, cancelable: true }));
+    }, [...fs.readFileSync(full)]);
+    await page.waitForFunction((b) => document.body.dataset.opened !== b, {}, before);
+    assert.match(await page.$eval('#status', (e) => e.textContent), /"dropped\.gba" is open: 262144 bytes/);
     await choose(page, { type: 6, placement: 'embed' });
     await patch(page);
     assert.match(await page.$eval('#patch-error', (e) => e.textContent), /no room inside this file/);
