@@ -84,7 +84,10 @@
     $('placement-' + choice.placement).checked = true;
     $('pad').checked = choice.pad;
     $('replace').checked = choice.replace;
-    if (choice.gameCode) $('game-code').value = choice.gameCode;
+    if (choice.gameCode) {
+      $('game-code').value = choice.gameCode;
+      edited.add('game-code');
+    }
     $('patch-button').focus();
   }
 
@@ -245,7 +248,13 @@
     $('status').textContent = `"${file.name}" is open: ${data.report.size} bytes.`;
   }
 
+  // The header fields the user has typed in since the file was opened: only those are
+  // set (a field shown from the file may not survive the round trip through the form,
+  // e.g. a line break in a damaged header).
+  const edited = new Set();
+
   function fillForm(header) {
+    edited.clear();
     $('title').value = header.title;
     $('game-code').value = header.game_code.replace(/\0+$/, '');
     $('maker-code').value = header.maker_code.replace(/\0+$/, '');
@@ -255,9 +264,8 @@
   // --- patching ---
 
   // A field's text when the user changed it, else null (the header keeps its bytes).
-  function changed(id, original) {
-    const value = $(id).value;
-    return value === original ? null : value;
+  function changed(id) {
+    return edited.has(id) ? $(id).value : null;
   }
 
   function outputName(inputName, type) {
@@ -271,10 +279,9 @@
     showError($('patch-error'), '');
     $('result-section').hidden = true;
     if (!loaded) return;
-    const h = loaded.header;
-    const title = changed('title', h.title);
-    const gameCode = changed('game-code', h.game_code.replace(/\0+$/, ''));
-    const makerCode = changed('maker-code', h.maker_code.replace(/\0+$/, ''));
+    const title = changed('title');
+    const gameCode = changed('game-code');
+    const makerCode = changed('maker-code');
     for (const [text, label] of [[title, 'title'], [gameCode, 'game code'], [makerCode, 'maker code']]) {
       if (text !== null && /[^\x20-\x7e]/.test(text)) {
         showError($('patch-error'), `The ${label} may hold only plain letters, digits and punctuation (ASCII).`);
@@ -282,8 +289,8 @@
       }
     }
     let version = -1;
-    const versionText = $('version').value.trim();
-    if (versionText !== String(h.version)) {
+    const versionText = changed('version');
+    if (versionText !== null) {
       if (!/^\d{1,3}$/.test(versionText) || Number(versionText) > 255) {
         showError($('patch-error'), 'The version must be a whole number from 0 to 255.');
         $('version').focus();
@@ -304,12 +311,10 @@
       return;
     }
     const report = JSON.parse(call('tw_output_report', ['string'], [name]));
-    // The Blob copies the bytes out of the engine's memory.
-    const bytes = engine.HEAPU8.subarray(engine._tw_output(), engine._tw_output() + engine._tw_output_size());
     if (downloadUrl) URL.revokeObjectURL(downloadUrl);
-    downloadUrl = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
+    downloadUrl = null;
     const link = $('download');
-    link.href = downloadUrl;
+    link.href = '#';
     link.download = name;
     link.textContent = `Download "${name}" (${sizeText(result.size)})`;
     const where = result.embeddedAt !== undefined
@@ -325,6 +330,15 @@
     renderReport($('result-report'), report, name, result.warning);
     $('result-section').hidden = false;
     $('result-title').focus();
+  }
+
+  // The file is copied out of the engine's memory only when it is downloaded: the
+  // link's address is set as it is clicked, before the browser follows it.
+  function prepareDownload() {
+    if (downloadUrl) return;
+    const bytes = engine.HEAPU8.subarray(engine._tw_output(), engine._tw_output() + engine._tw_output_size());
+    downloadUrl = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
+    $('download').href = downloadUrl;
   }
 
   // --- set-up ---
@@ -356,6 +370,10 @@
       if (e.dataTransfer.files.length) openFile(e.dataTransfer.files[0]);
     });
     $('patch-form').addEventListener('submit', patch);
+    for (const id of ['title', 'game-code', 'maker-code', 'version']) {
+      $(id).addEventListener('input', () => edited.add(id));
+    }
+    $('download').addEventListener('click', prepareDownload);
     $('result-title').tabIndex = -1;
     $('status').textContent = 'Ready: choose or drop a ROM.';
     document.body.dataset.ready = 'true';

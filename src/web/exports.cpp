@@ -59,7 +59,7 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* tw_input(std::uint32_t size) {
 }
 
 EMSCRIPTEN_KEEPALIVE const char* tw_report(const char* name) {
-    return keep(tagwright::web::pageReport(inputBytes(), name, tagwright::web::Commands::Find));
+    return keep(tagwright::web::pageReport(inputBytes(), 0, name, tagwright::web::Commands::Find));
 }
 
 EMSCRIPTEN_KEEPALIVE const char* tw_patch(const char* name, int type, int placement, int pad, int replace,
@@ -118,7 +118,9 @@ EMSCRIPTEN_KEEPALIVE std::uint32_t tw_output_size() {
 }
 
 EMSCRIPTEN_KEEPALIVE const char* tw_output_report(const char* name) {
-    return keep(tagwright::web::pageReport(output.bytes, name, tagwright::web::Commands::Omit));
+    return keep(tagwright::web::pageReport(
+        std::span<const std::uint8_t>(output.bytes).first(output.bytes.size() - output.fill),
+        output.fill, name, tagwright::web::Commands::Omit));
 }
 
 EMSCRIPTEN_KEEPALIVE const char* tw_save_tags() {

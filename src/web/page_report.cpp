@@ -35,8 +35,8 @@ std::string groupsJson(const FileReport& report) {
 
 }  // namespace
 
-std::string pageReport(std::span<const std::uint8_t> bytes, const std::string& name,
-                       Commands commands) {
+std::string pageReport(std::span<const std::uint8_t> bytes, std::uint64_t fill,
+                       const std::string& name, Commands commands) {
     // In pieces, as a file is read: the browser compiles a function for speed only
     // after it has run a while, and a piece at a time lets the scan reach that code.
     constexpr std::size_t kPiece = std::size_t{1} << 20;
@@ -44,8 +44,9 @@ std::string pageReport(std::span<const std::uint8_t> bytes, const std::string& n
     for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
         scanner.feed(bytes.subspan(at, std::min(kPiece, bytes.size() - at)));
     }
+    scanner.feedFill(fill);
     FileReport report = reportOf(scanner.finish());
-    if (commands == Commands::Find) {
+    if (commands == Commands::Find) {  // asked for files opened, which have no fill
         findCommands(report.verdict, bytes, kCommandOutput);
     }
     return "{\"report\":" + jsonReport(report) + ",\"groups\":" + groupsJson(report) + "}";

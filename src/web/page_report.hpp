@@ -20,7 +20,9 @@ namespace tagwright::web {
 
 enum class Commands : bool { Omit, Find };
 
-std::string pageReport(std::span<const std::uint8_t> bytes, const std::string& name,
-                       Commands commands);
+// The file is `bytes` followed by `fill` bytes 0xFF (padding), which the scan passes
+// over without reading them.
+std::string pageReport(std::span<const std::uint8_t> bytes, std::uint64_t fill,
+                       const std::string& name, Commands commands);
 
 }  // namespace tagwright::web

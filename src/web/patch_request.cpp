@@ -94,6 +94,7 @@ PatchResult patchImage(std::span<const std::uint8_t> image, const PatchRequest& 
         result.bytes.insert(result.bytes.end(), segment.begin(), segment.end());
     }
     result.bytes.resize(static_cast<std::size_t>(total), kPaddingByte);
+    result.fill = total - length;
     result.written = true;
 
     SaveRequest said;

@@ -46,6 +46,7 @@ struct PatchResult {
     bool written = false;
     std::string problem;                  // in words, when nothing was written
     std::vector<std::uint8_t> bytes;      // the new file
+    std::uint64_t fill = 0;               // of which the last `fill` bytes are padding
     std::optional<std::uint64_t> embeddedAt;  // where the tag went inside the image
     bool padded = false;
     std::vector<LibraryStringChange> replaced;  // every change listed, made or not

@@ -47,7 +47,8 @@ function image(name, size, seed, edit) {
 }
 
 const roomy = image('Roomy Game.gba', 65539, 7, (b) => b.fill(0, 0x1000, 0x1010));
-const full = image('full.agb', 262144, 11);
+// A line break in its game code: a field that does not survive a form unchanged.
+const full = image('full.agb', 262144, 11, (b) => put(b, 0xAC, 'A\nBC'));
 const mixed = image('mixed strings.bin', 131072, 23, (b) => {
   put(b, 0x400, 'FLASH1M_V103');
   put(b, 0x801, 'EEPROM_V124');
@@ -194,7 +195,8 @@ async function main() {
     await patch(page);
     assert.match(await page.$eval('#patch-error', (e) => e.textContent), /no room inside this file/);
     await choose(page, { type: 6, placement: 'automatic' });
-    await page.$eval('#version', (e) => { e.value = '256'; });
+    await page.$eval('#version', (e) => { e.value = ''; });
+    await page.type('#version', '256');
     await patch(page);
     assert.match(await page.$eval('#patch-error', (e) => e.textContent), /version must be a whole number from 0 to 255/);
 
