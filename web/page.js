@@ -49,9 +49,10 @@
     return bytes + ' bytes';
   }
 
-  // Header texts arrive as one character per byte; unprintable bytes are shown as \xNN.
+  // Header texts arrive as UTF-8 text (bytes that are not UTF-8 as U+FFFD, shown as
+  // such); control characters are shown as \xNN.
   function shown(text) {
-    return text.replace(/[^\x20-\x7e]/g, (c) => '\\x' + c.charCodeAt(0).toString(16).toUpperCase().padStart(2, '0'));
+    return text.replace(/[\x00-\x1f\x7f-\x9f]/g, (c) => '\\x' + c.charCodeAt(0).toString(16).toUpperCase().padStart(2, '0'));
   }
 
   function call(name, types, args) {
