@@ -246,6 +246,25 @@ async function main() {
     assert.deepEqual(outside, [], 'requests outside the page');
     assert.deepEqual(errors, [], 'errors in the page');
 
+    // A file the browser cannot read, and an engine that cannot start: said in words.
+    await page.evaluate(() => {
+      const unreadable = { name: 'gone.gba', size: 4096, arrayBuffer: () => Promise.reject(new Error('the file is gone')) };
+      const drop = new Event('drop', { bubbles: true, cancelable: true });
+      Object.defineProperty(drop, 'dataTransfer', { value: { files: [unreadable] } });
+      document.body.dispatchEvent(drop);
+    });
+    await page.waitForFunction(() => !document.getElementById('error').hidden);
+    assert.equal(await page.$eval('#error', (e) => e.textContent), '"gone.gba" could not be read: the file is gone');
+    const broken = await browser.newPage();
+    await broken.setRequestInterception(true);
+    broken.on('request', (r) => (r.url().endsWith('/tagwright.js')
+      ? r.respond({ contentType: 'text/javascript', body: "var tagwrightWasmGzip = 'AAAA'; function createTagwright() {}" })
+      : r.continue()));
+    await broken.goto('file://' + path.resolve(pageDir) + '/index.html');
+    await broken.waitForFunction(() => !document.getElementById('error').hidden);
+    assert.match(await broken.$eval('#error', (e) => e.textContent), /^The engine could not start in this browser: /);
+    await broken.close();
+
     // The same folder from a web server works as well.
     const server = await servePage(pageDir);
     try {
