@@ -4,6 +4,7 @@
 'use strict';
 
 const fs = require('fs');
+const http = require('http');
 const os = require('os');
 const path = require('path');
 const puppeteer = require('puppeteer-core');
@@ -25,14 +26,14 @@ async function launchBrowser(chromium) {
   };
 }
 
-// Opens index.html from `pageDir` and waits until the engine is ready. `outside`
+// Opens index.html from `pageDir` (or from `base`, a URL serving it) and waits until the engine is ready. `outside`
 // collects every request for something other than the page's own files, and `errors`
 // every uncaught error of the page.
-async function openPage(browser, pageDir, downloads) {
+async function openPage(browser, pageDir, downloads, base) {
   const page = await browser.newPage();
   const outside = [];
   const errors = [];
-  const base = 'file://' + path.resolve(pageDir) + '/';
+  base = base || 'file://' + path.resolve(pageDir) + '/';
   page.on('request', (r) => {
     const url = r.url();
     if (!url.startsWith(base) && !url.startsWith('data:') && !url.startsWith('blob:')) outside.push(url);
@@ -47,4 +48,19 @@ async function openPage(browser, pageDir, downloads) {
   return { page, outside, errors };
 }
 
-module.exports = { launchBrowser, openPage };
+// A static file server for `pageDir` on a free port of 127.0.0.1, as any web server
+// would serve the folder.
+function servePage(pageDir) {
+  const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css' };
+  const server = http.createServer((request, response) => {
+    const name = path.join(pageDir, path.basename(new URL(request.url, 'http://x').pathname) || 'index.html');
+    fs.readFile(name, (error, bytes) => {
+      response.writeHead(error ? 404 : 200, { 'Content-Type': types[path.extname(name)] || 'application/octet-stream' });
+      response.end(error ? '' : bytes);
+    });
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () =>
+    resolve({ url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close() })));
+}
+
+module.exports = { launchBrowser, openPage, servePage };

@@ -13,7 +13,7 @@ const { spawnSync } = require('child_process');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { launchBrowser, openPage } = require('./browser.js');
+const { launchBrowser, openPage, servePage } = require('./browser.js');
 
 const [pageDir, native, chromium, artifacts] = process.argv.slice(2);
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'tagwright-page-'));
