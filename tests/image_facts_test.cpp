@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "image/cartridge_header.hpp"
 #include "readers/crc32.hpp"
 #include "readers/image_facts.hpp"
 #include "readers/judgement.hpp"
@@ -53,6 +54,7 @@ TEST(Crc32, MatchesTheCheckValuesOfZlib) {
 TEST(ImageFacts, CrcOfTheFirstThirtyTwoMiBIsKeptApart) {
     Bytes image = filler((std::size_t{32} << 20) + 8);
     put(image, image.size() - 8, "TAILTAIL");
+    put(image, 0xAC, "AXVE");  // mGBA checks this code's checksum
     const ImageFacts facts = factsOfBytes(image, "big.gba");
     Crc32 first;
     first.update(std::span(image).first(std::size_t{32} << 20));
@@ -61,6 +63,52 @@ TEST(ImageFacts, CrcOfTheFirstThirtyTwoMiBIsKeptApart) {
     EXPECT_EQ(facts.crc32FirstThirtyTwoMiB, first.value());
     EXPECT_EQ(facts.crc32, whole.value());
     EXPECT_NE(facts.crc32, facts.crc32FirstThirtyTwoMiB);
+}
+
+// The checksum is computed only for a header some reader needs it for: a bootable
+// cartridge header (VBA-GX's list of images), mGBA's Pokemon test, a code VBA-M keys
+// by checksum; whatever the pieces the head arrives in.
+TEST(ImageFacts, ChecksumOnlyWhereAReaderNeedsIt) {
+    Bytes bootable = filler(0x8000);
+    std::copy(CartridgeHeader::kLogo.begin(), CartridgeHeader::kLogo.end(), bootable.begin() + 4);
+    put(bootable, 0xA0, "HOMEBREWGAMEZTGP01");
+    unsigned sum = 0;
+    for (std::size_t i = 0xA0; i <= 0xBC; ++i) {
+        sum += bootable[i];
+    }
+    bootable[0xBD] = static_cast<std::uint8_t>(0xE7 - sum);
+    Bytes badComplement = bootable;
+    ++badComplement[0xBD];
+    Bytes oddCode = badComplement;
+    put(oddCode, 0xAC, std::string("Z\x01GP"));
+    Bytes pokemon = badComplement;
+    put(pokemon, 0x108, std::string("pokemon red version\0", 20));
+    struct Case {
+        const char* what;
+        const Bytes* image;
+        bool checksum;
+    };
+    for (const Case& c : {Case{"bootable header", &bootable, true},
+                          Case{"wrong complement", &badComplement, false},
+                          Case{"code outside 0x21-0x7E", &oddCode, true},
+                          Case{"pokemon red version", &pokemon, true}}) {
+        Crc32 reference;
+        reference.update(*c.image);
+        for (const std::size_t piece : {std::size_t{1}, std::size_t{0x100}, c.image->size()}) {
+            ImageScanner scanner("case.gba");
+            for (std::size_t at = 0; at < c.image->size(); at += piece) {
+                scanner.feed(std::span(*c.image).subspan(at, std::min(piece, c.image->size() - at)));
+            }
+            const ImageFacts facts = scanner.finish();
+            EXPECT_EQ(facts.crc32.has_value(), c.checksum) << c.what << ", pieces of " << piece;
+            if (c.checksum) {
+                EXPECT_EQ(facts.crc32, reference.value()) << c.what << ", pieces of " << piece;
+            }
+        }
+    }
+    // A file shorter than the header is judged at its end.
+    const Bytes tiny(0x40, 0);
+    EXPECT_TRUE(factsOfBytes(tiny, "tiny.gba").crc32.has_value());  // its code is cut short
 }
 
 // How a report for scripts states each outcome word (outcome class and bytes).

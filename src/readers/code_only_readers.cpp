@@ -8,9 +8,15 @@
 //                   third E, R, S, D or X, or the prefixes AX4 and A3U: Flash 128 KiB;
 //                   first F, K or U: EEPROM; R or V: SRAM; else run time with a 64 KiB
 //                   Flash chip (RT64).
+//                   The checksum can only match a listed image if the file is one, and
+//                   every listed image is a cartridge the console boots: its header holds
+//                   the logo and a right complement check. For any other header the
+//                   checksum is not computed (only a CRC collision could match).
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
+#include "image/cartridge_header.hpp"
 #include "reader_tables.hpp"
 #include "readers/reader_support.hpp"
 #include "readers/readers.hpp"
@@ -27,10 +33,22 @@ ReaderResult readEzFlashOmega(const ImageFacts& facts) {
     return resultOf("SRAM64K*", DecidedBy::Default, "it reads no strings; unlisted games get 64 KiB");
 }
 
+bool vbaGxNeedsChecksum(const ImageFacts& header) {
+    if (header.head.size() < CartridgeHeader::kSize ||
+        !std::equal(CartridgeHeader::kLogo.begin(), CartridgeHeader::kLogo.end(), header.head.begin() + 4)) {
+        return false;
+    }
+    unsigned sum = 0;
+    for (std::size_t i = CartridgeHeader::kChecksumFirst; i <= CartridgeHeader::kChecksumLast; ++i) {
+        sum += header.head[i];
+    }
+    return header.head[CartridgeHeader::kChecksumLast + 1] == static_cast<std::uint8_t>(0xE7 - sum);
+}
+
 ReaderResult readVbaGx(const ImageFacts& facts) {
     for (const TableRow& row : tables::vbagxCrc()) {
         const std::string hex(row.cell[0]);
-        if (std::strtoul(hex.c_str(), nullptr, 16) == facts.crc32) {
+        if (facts.crc32 && std::strtoul(hex.c_str(), nullptr, 16) == *facts.crc32) {
             return resultOf(row.cell[1], DecidedBy::Table, "its list of images decides by checksum");
         }
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "reader_tables.hpp"
+#include "readers/judgement.hpp"
 
 namespace tagwright {
 
@@ -27,38 +28,10 @@ bool isTextCharacter(std::uint8_t c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-// Every mark begins with one of the pairs EE, SR, SI, Sh or FL, and few places of a ROM
-// do. The scan reads 8 bytes at a time (and the 8 from one byte further) and tests the
-// places of the stretch only when one of them starts such a pair; a cheaper look for
-// an E, S or F comes first. Byte tests are done on whole 64-bit words: zeroByte()
-// flags every zero byte (and at worst a byte above one, which only costs a test).
-constexpr std::size_t kStretch = 8;
-constexpr std::uint64_t kOnes = 0x0101010101010101u;
-constexpr std::uint64_t kHighs = 0x8080808080808080u;
-
-std::uint64_t load(const std::uint8_t* at) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, at, sizeof word);
-    return word;
-}
-
-constexpr std::uint64_t zeroByte(std::uint64_t x) { return (x - kOnes) & ~x & kHighs; }
-
-constexpr std::uint64_t equal(std::uint64_t word, char letter) {
-    return zeroByte(word ^ (kOnes * static_cast<std::uint8_t>(letter)));
-}
-
-// Needs 9 bytes from `at`.
-bool pairStartsIn(const std::uint8_t* at) {
-    const std::uint64_t first = load(at);
-    if ((equal(first, 'E') | equal(first, 'S') | equal(first, 'F')) == 0) {
-        return false;
-    }
-    const std::uint64_t second = load(at + 1);
-    return ((equal(first, 'E') & equal(second, 'E')) |
-            (equal(first, 'S') & (equal(second, 'R') | equal(second, 'I') | equal(second, 'h'))) |
-            (equal(first, 'F') & equal(second, 'L'))) != 0;
-}
+// Every mark holds an E or an S among its first four bytes: EEPR at its start, SRAM,
+// SIIR and Shantae at their start, FLAS at the fourth byte. Few bytes of a ROM are
+// either, and the C library finds a byte far faster than a loop over every place, so
+// the scan looks for those two bytes and tests only the places they imply.
 
 }  // namespace
 
@@ -166,16 +139,34 @@ void ImageScanner::testAt(const std::uint8_t* at, std::size_t available, std::ui
 
 void ImageScanner::scanRange(const std::uint8_t* bytes, std::size_t from, std::size_t to,
                              std::size_t available, std::uint64_t base) {
-    std::size_t i = from;
-    for (; i + kStretch <= to && i + kStretch + 1 <= available; i += kStretch) {
-        if (pairStartsIn(bytes + i)) {
-            for (std::size_t j = i; j < i + kStretch; ++j) {
-                testAt(bytes + j, available - j, base + j);
-            }
+    candidates_.clear();
+    auto find = [&](std::size_t at, std::size_t end, char letter) -> std::size_t {
+        const void* found = at < end ? std::memchr(bytes + at, letter, end - at) : nullptr;
+        return found == nullptr ? end : static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - bytes);
+    };
+    auto next = [&](std::size_t at) { return at + 1 < available ? bytes[at + 1] : 0; };
+    for (std::size_t at = find(from, to, 'E'); at < to; at = find(at + 1, to, 'E')) {
+        if (next(at) == 'E') {
+            candidates_.push_back(at);
         }
     }
-    for (; i < to; ++i) {
-        testAt(bytes + i, available - i, base + i);
+    const std::size_t sEnd = std::min(to + 3, available);
+    for (std::size_t at = find(from, sEnd, 'S'); at < sEnd; at = find(at + 1, sEnd, 'S')) {
+        if (at >= from + 3 && at - 3 < to && bytes[at - 3] == 'F') {
+            candidates_.push_back(at - 3);  // a FLAS ending here
+        }
+        const std::uint8_t after = next(at);
+        if (at < to && (after == 'R' || after == 'I' || after == 'h')) {
+            candidates_.push_back(at);
+        }
+    }
+    std::sort(candidates_.begin(), candidates_.end());
+    std::size_t last = to;  // no place twice
+    for (const std::size_t at : candidates_) {
+        if (at != last) {
+            testAt(bytes + at, available - at, base + at);
+            last = at;
+        }
     }
 }
 
@@ -220,13 +211,16 @@ void ImageScanner::feed(std::span<const std::uint8_t> bytes) {
             std::min(bytes.size(), static_cast<std::size_t>(facts_.kHeadSize - fed_));
         facts_.head.insert(facts_.head.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(take));
     }
-    if (fed_ < kMaxRomSize && fed_ + bytes.size() >= kMaxRomSize) {
-        const std::size_t first = static_cast<std::size_t>(kMaxRomSize - fed_);
-        crc_.update(bytes.first(first));
-        facts_.crc32FirstThirtyTwoMiB = crc_.value();
-        crc_.update(bytes.subspan(first));
-    } else {
-        crc_.update(bytes);
+    if (crcNeeded_) {
+        if (*crcNeeded_) {
+            checksum(bytes);
+        }
+    } else if (fed_ + bytes.size() >= facts_.kHeadSize) {
+        crcNeeded_ = checksumNeeded(facts_);
+        if (*crcNeeded_) {
+            checksum(facts_.head);  // fed_ is 0 here for the head's first byte
+            checksum(bytes.subspan(static_cast<std::size_t>(facts_.kHeadSize - fed_)));
+        }
     }
     keepRing(bytes);
     chunk_ = bytes.data();
@@ -274,6 +268,18 @@ void ImageScanner::feedFill(std::uint64_t count) {
     }
 }
 
+void ImageScanner::checksum(std::span<const std::uint8_t> bytes) {
+    if (crcFed_ < kMaxRomSize && crcFed_ + bytes.size() >= kMaxRomSize) {
+        const auto first = static_cast<std::size_t>(kMaxRomSize - crcFed_);
+        crc_.update(bytes.first(first));
+        facts_.crc32FirstThirtyTwoMiB = crc_.value();
+        crc_.update(bytes.subspan(first));
+    } else {
+        crc_.update(bytes);
+    }
+    crcFed_ += bytes.size();
+}
+
 void ImageScanner::flushCarry() {
     chunk_ = nullptr;
     scanRange(carry_.data(), 0, carry_.size(), carry_.size(), carryOffset_);
@@ -309,9 +315,17 @@ std::uint8_t ImageScanner::zerosThroughBuffer(const StringPlace& hit, std::uint6
 ImageFacts ImageScanner::finish() {
     flushCarry();
     facts_.size = fed_;
-    facts_.crc32 = crc_.value();
-    if (fed_ < kMaxRomSize) {
-        facts_.crc32FirstThirtyTwoMiB = facts_.crc32;
+    if (!crcNeeded_) {
+        crcNeeded_ = checksumNeeded(facts_);  // a file shorter than the head
+        if (*crcNeeded_) {
+            checksum(facts_.head);
+        }
+    }
+    if (*crcNeeded_) {
+        facts_.crc32 = crc_.value();
+        if (fed_ < kMaxRomSize) {
+            facts_.crc32FirstThirtyTwoMiB = facts_.crc32;
+        }
     }
     const bool windowsKept = !expectedSize_ || *expectedSize_ == fed_;
     for (StringPlace& hit : facts_.hits) {

@@ -19,7 +19,9 @@
 // first of equal places answers both. The list is capped at kMaxHits.
 //
 // Besides: the size, the name, the first 0x200 bytes (the header and what follows it),
-// and the CRC-32 of the whole file and of its first 32 MiB.
+// and the CRC-32 of the whole file and of its first 32 MiB when some reader needs it
+// for this header (checksumNeeded() in judgement.hpp, decided once the first 0x200
+// bytes are in): the checksum costs more than the rest of the scan.
 #pragma once
 
 #include <array>
@@ -77,8 +79,8 @@ struct ImageFacts {
     std::vector<std::uint8_t> head;     // the first kHeadSize bytes (fewer in a small file)
     std::vector<StringPlace> hits;    // in file order
     std::uint64_t placeCount = 0;       // every place, repeats included
-    std::uint32_t crc32 = 0;            // of the whole file
-    std::uint32_t crc32FirstThirtyTwoMiB = 0;
+    std::optional<std::uint32_t> crc32;  // of the whole file, when needed
+    std::optional<std::uint32_t> crc32FirstThirtyTwoMiB;
 
     // Byte `offset` of the file if it lies in `head`.
     std::optional<std::uint8_t> byteAt(std::size_t offset) const;
@@ -113,9 +115,12 @@ class ImageScanner {
     void keepRing(std::span<const std::uint8_t> bytes);
     std::uint8_t zerosThroughBuffer(const StringPlace& hit, std::uint64_t buffer) const;
     void flushCarry();
+    void checksum(std::span<const std::uint8_t> bytes);
 
     ImageFacts facts_;
     Crc32 crc_;
+    std::optional<bool> crcNeeded_;          // decided once the head is in
+    std::uint64_t crcFed_ = 0;               // bytes checksummed
     std::vector<std::uint8_t> carry_;
     std::uint64_t carryOffset_ = 0;
     std::uint64_t fed_ = 0;                  // bytes fed so far
@@ -127,6 +132,7 @@ class ImageScanner {
     // With an expected size S: the bytes from S - 1 MiB and from S - 64 KiB.
     std::array<std::array<std::uint8_t, 16>, 2> window_{};
     std::set<std::string> seenKinds_;
+    std::vector<std::size_t> candidates_;    // places scanRange() tests
 };
 
 ImageFacts factsOfBytes(std::span<const std::uint8_t> bytes, std::string fileName);

@@ -22,10 +22,16 @@ struct ReaderInfo {
     bool readsStrings;
     bool warnable;  // reads strings and a tag can change what it gives
     ReaderResult (*read)(const ImageFacts& facts);
+    // Whether the reader needs the file's CRC-32, judged from the first 0x200 bytes
+    // (facts holding only `head`); none: never.
+    bool (*needsChecksum)(const ImageFacts& header);
 };
 
 // Every modelled reader, in report order.
 std::span<const ReaderInfo> readerList();
+
+// Whether some reader needs the CRC-32 of a file that starts with `header.head`.
+bool checksumNeeded(const ImageFacts& header);
 
 // Every modelled reader's result, in report order.
 std::vector<ReaderResult> judgeImage(const ImageFacts& facts);

@@ -15,13 +15,15 @@
 
 namespace tagwright {
 
-ReaderResult readMgba(const ImageFacts& facts) {
+bool mgbaNeedsChecksum(const ImageFacts& header) {
     using namespace std::string_view_literals;
+    return header.textAt(0x108, 20) == "pokemon red version\0"sv ||
+           header.textAt(0x108, 24) == "pokemon emerald version\0"sv || header.gameCode() == "AXVE";
+}
+
+ReaderResult readMgba(const ImageFacts& facts) {
     const std::string_view code = facts.gameCode();
-    const bool pokemonLike = facts.textAt(0x108, 20) == "pokemon red version\0"sv ||
-                             facts.textAt(0x108, 24) == "pokemon emerald version\0"sv ||
-                             code == "AXVE";
-    if (pokemonLike) {
+    if (mgbaNeedsChecksum(facts)) {
         bool known = false;
         for (const TableRow& row : tables::mgbaPokemonCrc()) {
             const std::string hex(row.cell[0]);

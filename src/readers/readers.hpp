@@ -33,4 +33,9 @@ ReaderResult readVbaGx(const ImageFacts& facts);           // code_only_readers.
 ReaderResult readMister(const ImageFacts& facts);          // run_time_readers.cpp
 ReaderResult readPocket(const ImageFacts& facts);          // run_time_readers.cpp
 
+// The readers that use the file's CRC-32, and when (from the header alone).
+bool vbamNeedsChecksum(const ImageFacts& header);   // vbam_family.cpp
+bool mgbaNeedsChecksum(const ImageFacts& header);   // mgba.cpp
+bool vbaGxNeedsChecksum(const ImageFacts& header);  // code_only_readers.cpp
+
 }  // namespace tagwright

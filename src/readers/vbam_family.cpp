@@ -88,16 +88,24 @@ std::string crcKey(std::uint32_t crc) {
     return key;
 }
 
+// Whether VBA-M desktop keys its table by the code (else by the CRC-32).
+bool plainCode(std::string_view code) {
+    bool plain = code.size() == 4;
+    for (const char c : code) {
+        const auto byte = static_cast<unsigned char>(c);
+        plain = plain && byte >= 0x21 && byte <= 0x7E;
+    }
+    return plain;
+}
+
 }  // namespace
+
+bool vbamNeedsChecksum(const ImageFacts& header) { return !plainCode(header.gameCode()); }
 
 ReaderResult readVbam(const ImageFacts& facts) {
     const std::string_view code = facts.gameCode();
-    bool plainCode = code.size() == 4;
-    for (const char c : code) {
-        const auto byte = static_cast<unsigned char>(c);
-        plainCode = plainCode && byte >= 0x21 && byte <= 0x7E;
-    }
-    const std::string key = plainCode ? std::string(code) : crcKey(facts.crc32FirstThirtyTwoMiB);
+    const std::string key =
+        plainCode(code) ? std::string(code) : crcKey(facts.crc32FirstThirtyTwoMiB.value_or(0));
     if (const TableRow* row = findRowIgnoringCase(tables::vbamDesktop(), key);
         row != nullptr && row->cell[1] != "DETECT") {
         return tableResult(row->cell[1], code);
