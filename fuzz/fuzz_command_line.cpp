@@ -131,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(file.size() == expectedOutputLength(image.size(), e.appended, e.padded),
                 "output length");
     }
-    if (e.outputName != kInput || status != kExitSuccess) {
+    if (e.outputName != kInput) {  // a status of 1 or 2 may still come with a written file
         require(readFile(kInput) == image, "input changed");
     }
     for (const auto& entry : fs::directory_iterator(".")) {
