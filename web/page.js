@@ -256,9 +256,14 @@
 
   function fillForm(header) {
     edited.clear();
-    $('title').value = header.title;
-    $('game-code').value = header.game_code.replace(/\0+$/, '');
-    $('maker-code').value = header.maker_code.replace(/\0+$/, '');
+    // A field that is not plain text is left empty: it stays as it is unless typed in.
+    const fields = [['title', header.title], ['game-code', header.game_code.replace(/\0+$/, '')],
+      ['maker-code', header.maker_code.replace(/\0+$/, '')]];
+    for (const [id, text] of fields) {
+      const plain = /^[\x20-\x7e]*$/.test(text);
+      $(id).value = plain ? text : '';
+      $(id).placeholder = plain ? '' : '(not plain text in the file)';
+    }
     $('version').value = String(header.version);
   }
 

@@ -207,6 +207,20 @@ async function main() {
         await open(page, c.file);
         await checkReport(page, '#report', c.file, true);
         opened = c.file;
+        // A suggested command's button sets the choices that make it.
+        const fix = await page.$('#report button.use-fix');
+        if (c.file === mixed) assert.ok(fix, 'mixed strings: a command is suggested');
+        if (fix) {
+          const options = await fix.evaluate((b) => b.dataset.options);
+          await fix.click();
+          const [, letter, type] = options.match(/-([se])([1-6])/);
+          assert.deepEqual(await page.evaluate(() => [
+            document.querySelector('input[name="save-type"]:checked').value,
+            document.querySelector('input[name="placement"]:checked').value,
+            document.getElementById('pad').checked, document.getElementById('replace').checked]),
+          [type, letter === 's' ? 'append' : 'embed', / -p\b/.test(options), options.includes('--replace')],
+          `the button for ${options}`);
+        }
       } else {
         await open(page, c.file);  // the fields back at the file's own values
       }
