@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -112,21 +114,11 @@ void copyExtendedAttributes(int, int) {}
 // than the mask allowed it, and named entries are lost (never widened).
 unsigned narrowedMode(const acl::List& list) {
     acl::List minimal;
-    std::uint16_t mask = 7;
-    for (const acl::Entry& entry : list) {
-        if (entry.tag == acl::kMask) {
-            mask = entry.permissions;
-        }
-    }
-    for (acl::Entry entry : list) {
-        if (entry.tag == acl::kOwningGroup) {
-            entry.permissions &= mask;
-        }
-        if (entry.tag == acl::kOwner || entry.tag == acl::kOwningGroup || entry.tag == acl::kOther) {
-            minimal.push_back(entry);
-        }
-    }
-    return acl::modeOf(minimal);
+    std::copy_if(list.begin(), list.end(), std::back_inserter(minimal), [](const acl::Entry& e) {
+        return e.tag == acl::kOwner || e.tag == acl::kOwningGroup || e.tag == acl::kOther;
+    });
+    const unsigned groupClass = acl::modeOf(list) & 070;  // the mask, when there is one
+    return acl::modeOf(minimal) & (0707 | groupClass);
 }
 
 }  // namespace
