@@ -149,6 +149,56 @@ TEST(ReaderResult, EachOutcomeWordHasItsClassAndSize) {
     }
 }
 
+// Every place where a mark starts is found, with exactly its marks, whatever the
+// pieces: planted strings (overlapping ones too) in pseudo-random bytes against a plain
+// search written here.
+TEST(ImageFacts, FindsWhatAPlainSearchFindsWhateverThePieces) {
+    const std::vector<std::string> marks = {"EEPR", "EEPROM", "EEPROM_", "EEPROM_V", "SRAM",
+                                            "SRAM_", "SRAM_V", "SRAM_F_V", "FLAS", "FLASH",
+                                            "FLASH_", "FLASH_V", "FLASH512_", "FLASH512_V",
+                                            "FLASH1M_", "FLASH1M_V", "SIIR", "Shantae"};
+    Bytes image(0x48000);
+    std::uint32_t seed = 7;
+    for (auto& byte : image) {
+        seed = seed * 1664525u + 1013904223u;
+        byte = static_cast<std::uint8_t>(seed >> 24);
+    }
+    const std::vector<std::pair<std::size_t, std::string>> planted = {
+        {0x10, "EEEPROM_V124"},    {0xE1, "SRAM_F_V103"},        {0x3FFE, "FLASH1M_V103"},
+        {0x8003, "FLAFLASH512_V"}, {0x10000, "SIIRTC_V001"},     {0x1FFFA, "ShantaeSRAM_"},
+        {0x2FFF9, "SSRAM_V113"},   {0x47FF6, "FLASH_V123"},      {0x47FFC, "EEPR"}};
+    for (const auto& [offset, text] : planted) {
+        put(image, offset, text);
+    }
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> expected;
+    for (std::size_t at = 0; at < image.size(); ++at) {
+        std::uint32_t found = 0;
+        for (std::size_t m = 0; m < marks.size(); ++m) {
+            if (at + marks[m].size() <= image.size() &&
+                std::memcmp(image.data() + at, marks[m].data(), marks[m].size()) == 0) {
+                found |= 1u << m;
+            }
+        }
+        if (found != 0) {
+            expected.emplace_back(at, found);
+        }
+    }
+    ASSERT_GE(expected.size(), planted.size() + 1);  // ShantaeSRAM_ is two places
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{4096}, image.size()}) {
+        ImageScanner scanner("planted.gba");
+        for (std::size_t at = 0; at < image.size(); at += piece) {
+            scanner.feed(std::span(image).subspan(at, std::min(piece, image.size() - at)));
+        }
+        const ImageFacts facts = scanner.finish();
+        EXPECT_EQ(facts.placeCount, expected.size()) << "pieces of " << piece;
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> got;
+        for (const StringPlace& place : facts.hits) {
+            got.emplace_back(place.offset, place.marks);
+        }
+        EXPECT_EQ(got, expected) << "pieces of " << piece;
+    }
+}
+
 // Strings repeated all over a file are listed once per kind and MiB, so a hostile file
 // cannot make the list grow with its size; the first of each stays, so the readers
 // still see the earliest.

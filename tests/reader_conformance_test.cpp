@@ -154,8 +154,8 @@ TEST(ReaderConformance, EveryReaderGivesWhatItsOwnCodeGaveOnEveryCase) {
     std::cout << "rows passed per reader: " << shares.str() << "\n";
 }
 
-// The scan gives the same facts however the file is cut into pieces, and whether or
-// not it is told the size in advance.
+// The scan gives the same facts however the file is cut into pieces, whether its 0xFF
+// bytes come as bytes or as fill, and whether or not it is told the size in advance.
 TEST(ReaderConformance, PiecesGiveTheSameJudgementAsTheWholeFile) {
     const CaseFile cases = readCases();
     std::uint32_t seed = 12345;
@@ -164,17 +164,34 @@ TEST(ReaderConformance, PiecesGiveTheSameJudgementAsTheWholeFile) {
         if (image.size() > (std::size_t{4} << 20) && row.cell.at("case")[0] != 'X') {
             continue;
         }
-        const auto whole = judgeImage(factsOfBytes(image, row.cell.at("name")));
+        const ImageFacts wholeFacts = factsOfBytes(image, row.cell.at("name"));
+        const auto whole = judgeImage(wholeFacts);
         for (const bool sizeGiven : {false, true}) {
             ImageScanner scanner(row.cell.at("name"),
                                  sizeGiven ? std::optional<std::uint64_t>(image.size()) : std::nullopt);
+            // Pieces of random length; runs of 0xFF in them given as fill.
             for (std::size_t at = 0; at < image.size();) {
                 seed = seed * 1103515245u + 12345u;
-                const std::size_t piece = std::min<std::size_t>(image.size() - at, 1 + (seed >> 8) % 70000);
-                scanner.feed({image.data() + at, piece});
-                at += piece;
+                const std::size_t end = at + std::min<std::size_t>(image.size() - at, 1 + (seed >> 8) % 70000);
+                while (at < end) {
+                    std::size_t run = at;
+                    const bool fill = image[at] == 0xFF;
+                    while (run < end && (image[run] == 0xFF) == fill) {
+                        ++run;
+                    }
+                    if (fill) {
+                        scanner.feedFill(run - at);
+                    } else {
+                        scanner.feed({image.data() + at, run - at});
+                    }
+                    at = run;
+                }
             }
-            const auto inPieces = judgeImage(scanner.finish());
+            const ImageFacts facts = scanner.finish();
+            EXPECT_EQ(facts.size, wholeFacts.size) << row.cell.at("case");
+            EXPECT_EQ(facts.crc32, wholeFacts.crc32) << row.cell.at("case");
+            EXPECT_EQ(facts.placeCount, wholeFacts.placeCount) << row.cell.at("case");
+            const auto inPieces = judgeImage(facts);
             for (std::size_t i = 0; i < whole.size(); ++i) {
                 EXPECT_EQ(inPieces[i].caseWord, whole[i].caseWord)
                     << row.cell.at("case") << " " << whole[i].id << (sizeGiven ? " (size given)" : "");

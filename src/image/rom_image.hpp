@@ -6,8 +6,8 @@
 //   [size, t)           0 to 3 zero bytes, so that the tag starts word-aligned
 //   [t, t + 12)         the tag area, where appendSaveTag() puts a save tag
 //
-// Emulators read save tags only at offsets that are multiples of 4 (see
-// save_readers.hpp), so an appended tag never follows an odd-sized image directly.
+// Most readers take save tags only at offsets that are multiples of 4 (see
+// src/readers/), so an appended tag never follows an odd-sized image directly.
 //
 // The working header is a separate copy of the file's first 192 bytes; edits go
 // to it only, and the empty-space search looks only at the buffer.

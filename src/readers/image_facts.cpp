@@ -261,11 +261,50 @@ void ImageScanner::feed(std::span<const std::uint8_t> bytes) {
 void ImageScanner::feedFill(std::uint64_t count) {
     std::array<std::uint8_t, 1 << 16> fill;
     fill.fill(0xFF);
-    while (count > 0) {
-        const std::size_t take = count < fill.size() ? static_cast<std::size_t>(count) : fill.size();
+    // Fed as bytes until the head is in and the places before the fill have their
+    // window behind them; past that no place can start in 0xFF bytes, so the rest only
+    // lengthens the file, enters the checksum and the kept tail.
+    const std::uint64_t asBytes = std::max<std::uint64_t>(2 * kWindow, facts_.kHeadSize > fed_ ? facts_.kHeadSize - fed_ : 0);
+    while (count > 0 && (fed_ < facts_.kHeadSize || !carry_.empty() || count <= asBytes)) {
+        const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>({count, fill.size(), asBytes}));
         feed({fill.data(), take});
         count -= take;
+        flushCarry();  // only fill bytes are carried now: no place starts there
     }
+    if (count == 0) {
+        return;
+    }
+    if (crcNeeded_.value_or(false)) {
+        for (std::uint64_t left = count; left > 0;) {
+            const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(left, fill.size()));
+            checksum({fill.data(), take});
+            left -= take;
+        }
+    }
+    const std::uint64_t tail = std::min<std::uint64_t>(count, ring_ ? kRing : 0);
+    fed_ += count - tail;
+    for (std::uint64_t left = tail; left > 0;) {
+        const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(left, fill.size()));
+        keepRing({fill.data(), take});
+        fed_ += take;
+        left -= take;
+    }
+    if (!ring_) {
+        // The loaders' windows, when they fall in the fill.
+        for (std::size_t b = 0; b < kBuffers.size(); ++b) {
+            if (*expectedSize_ < kBuffers[b]) {
+                continue;
+            }
+            const std::uint64_t from = *expectedSize_ - kBuffers[b];
+            for (std::uint64_t at = from; at < from + 16; ++at) {
+                if (at >= fed_ - count && at < fed_) {
+                    window_[b][static_cast<std::size_t>(at - from)] = 0xFF;
+                }
+            }
+        }
+    }
+    recent_.fill(0xFF);
+    carryOffset_ = fed_;
 }
 
 void ImageScanner::checksum(std::span<const std::uint8_t> bytes) {
