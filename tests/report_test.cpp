@@ -144,6 +144,8 @@ TEST(Groups, OutcomeOnceThenItsReadersWithTheirNotes) {
         {"G", result("ERROR", DecidedBy::Name, "its name does not end in .gba"), true},
         {"H", result("RT64-NOSRAM", DecidedBy::Table), false},
         {"I", result("EEPROM512"), true},
+        {"J", result("NONE"), true},
+        {"K", result("NONE", DecidedBy::String, "it skips a file's last 16 bytes"), true},
     });
     std::vector<std::string> texts;
     for (const auto& group : groupByOutcome(results)) {
@@ -151,7 +153,8 @@ TEST(Groups, OutcomeOnceThenItsReadersWithTheirNotes) {
     }
     EXPECT_EQ(texts, (std::vector<std::string>{
                          "SRAM 32 KiB: A, D",
-                         "no save memory: B (it skips a file's last 16 bytes)",
+                         // one note once, after every reader it holds for; no note last
+                         "no save memory: B, K (it skips a file's last 16 bytes), J",
                          "SRAM 64 KiB: C (by default)",
                          "decided at run time: E (reads no strings)",
                          "Flash 128 KiB: F (by its table)",

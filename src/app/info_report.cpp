@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <limits>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "image/file_layer.hpp"
+#include "image/rom_image.hpp"
 #include "readers/image_facts.hpp"
 #include "report/file_report.hpp"
 #include "report/json_report.hpp"
@@ -22,9 +24,9 @@ constexpr const char* kCommandOutput = "rompatched.gba";
 struct ReadFile {
     const char* problem = nullptr;
     std::optional<ImageFacts> facts;
-    std::vector<std::uint8_t> bytes;  // the whole file, kept for trying commands on it
 };
 
+// Reads the file in blocks, each fed to the scan.
 ReadFile readFile(const std::string& name, std::vector<std::uint8_t>& block) {
     ReadFile read;
     const auto measured = files::measure(name);
@@ -36,16 +38,10 @@ ReadFile readFile(const std::string& name, std::vector<std::uint8_t>& block) {
         read.problem = "The ROM file is too large (2 GiB or more).";
         return read;
     }
-    read.bytes.reserve(static_cast<std::size_t>(measured->size));
     ImageScanner scanner(name);
     files::FileFacts facts;
     const auto outcome = files::readInBlocks(
-        name, block,
-        [&](std::span<const std::uint8_t> part) {
-            scanner.feed(part);
-            read.bytes.insert(read.bytes.end(), part.begin(), part.end());
-        },
-        facts);
+        name, block, [&](std::span<const std::uint8_t> part) { scanner.feed(part); }, facts);
     if (outcome == files::ReadOutcome::CannotOpen) {
         read.problem = "There was a problem opening the file you specified!";
     } else if (outcome != files::ReadOutcome::Read || !facts.matches(*measured)) {
@@ -54,6 +50,21 @@ ReadFile readFile(const std::string& name, std::vector<std::uint8_t>& block) {
         read.facts = scanner.finish();
     }
     return read;
+}
+
+// Looks for the commands that mend the file, on the file loaded a second time as a
+// save loads it: only files whose readers disagree need them, so the first read keeps
+// nothing. A file that cannot be loaded again (or has another size now) gets none.
+void findCommandsFor(FileReport& report) {
+    if (!report.verdict.needsCommand() ||
+        report.facts.size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+        return;
+    }
+    std::ostream discard(nullptr);
+    RomImage image(static_cast<std::int32_t>(report.facts.size), discard);
+    if (image.hasBuffer() && image.load(report.facts.name, discard)) {
+        findCommands(report.verdict, image, kCommandOutput);
+    }
 }
 
 }  // namespace
@@ -70,12 +81,7 @@ int infoMode(std::span<const std::string> names, InfoFormat format, std::ostream
             out << '\n';
         }
         firstFile = false;
-        ReadFile read;
-        try {
-            read = readFile(name, block);
-        } catch (const std::bad_alloc&) {
-            read.problem = "There was a problem allocating memory to load the ROM";
-        }
+        ReadFile read = readFile(name, block);
         if (read.problem != nullptr) {
             if (format == InfoFormat::Json) {
                 out << jsonUnreadable(name, read.problem) << std::endl;
@@ -86,8 +92,11 @@ int infoMode(std::span<const std::string> names, InfoFormat format, std::ostream
             continue;
         }
         FileReport report = reportOf(std::move(*read.facts));
-        findCommands(report.verdict, read.bytes, kCommandOutput);
-        read.bytes = {};
+        try {
+            findCommandsFor(report);
+        } catch (const std::bad_alloc&) {
+            report.verdict.commands.clear();  // no room to try commands: none named
+        }
         if (format == InfoFormat::Json) {
             out << jsonReport(report) << std::endl;
         } else {

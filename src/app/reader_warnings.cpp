@@ -12,23 +12,14 @@ namespace {
 
 // Remedies a warning names at most.
 constexpr std::size_t kRemedies = 2;
+// Each remedy tried is one more pass over the image. Up to this size (most ROMs) a
+// save tries them; above it the save keeps close to the time of a plain read and
+// write, and the warning points to --info, which tries them on request.
+constexpr std::int32_t kRemedySearchLimit = 16 << 20;
 
 }  // namespace
 
-std::vector<std::uint8_t> untaggedImage(const RomImage& image, const SaveRequest& request) {
-    const auto buffer = image.buffer().first(static_cast<std::size_t>(image.size()));
-    std::vector<std::uint8_t> bytes(buffer.begin(), buffer.end());
-    const auto header = image.header().toBytes();
-    std::copy_n(header.begin(), std::min(header.size(), bytes.size()), bytes.begin());
-    if (request.embedded && request.foundRoom && image.emptySpaceOffset() >= 0) {
-        const auto at = static_cast<std::size_t>(image.emptySpaceOffset());
-        std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                    std::min(kSaveTagSize, bytes.size() - at), std::uint8_t{0});
-    }
-    return bytes;
-}
-
-void warnAboutReaders(const std::string& outputName, const RomImage& image, bool omitTagArea,
+void warnAboutReaders(const std::string& outputName, RomImage& image, bool omitTagArea,
                       const SaveRequest& request, std::ostream& err) {
     // Emulators see the name the file system stored, which is what is judged.
     const std::string name = files::storedName(outputName);
@@ -45,10 +36,22 @@ void warnAboutReaders(const std::string& outputName, const RomImage& image, bool
         err << saveWarning(name, request, written, results, {}) << std::endl;
         return;  // only the header's text is in the way: no tag option changes that
     }
+    if (image.size() > kRemedySearchLimit) {
+        err << saveWarning(name, request, written, results, {}, false) << std::endl;
+        return;
+    }
     const TagCommand used = request.command();
-    const auto remedies = workingCommands(untaggedImage(image, request), name, request.type,
-                                          kRemedies,
-                                          [&used](const TagCommand& c) { return c.options() == used.options(); });
+    // The image as it stood before the tag: without an embedded one, put back after.
+    const bool embedded = request.embedded && request.foundRoom && image.emptySpaceOffset() >= 0;
+    if (embedded) {
+        image.clearEmbeddedTag();
+    }
+    const auto remedies =
+        workingCommands(image, name, request.type, kRemedies,
+                        [&used](const TagCommand& c) { return c.options() == used.options(); });
+    if (embedded) {
+        image.embedSaveTag(request.type);
+    }
     err << saveWarning(name, request, written, results, remedies) << std::endl;
 }
 

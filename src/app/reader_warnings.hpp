@@ -7,7 +7,6 @@
 
 #include <iostream>
 #include <string>
-#include <vector>
 
 #include "image/rom_image.hpp"
 #include "readers/image_facts.hpp"
@@ -15,13 +14,10 @@
 
 namespace tagwright {
 
-// The image as it stood before the save's tag: the working header over its first 192
-// bytes and, after an embedded tag, zeros where the tag went (the run it was put in).
-std::vector<std::uint8_t> untaggedImage(const RomImage& image, const SaveRequest& request);
-
 // Prints the warning for the file just saved, if there is one; `omitTagArea` as given
-// to write().
-void warnAboutReaders(const std::string& name, const RomImage& image, bool omitTagArea,
+// to write(). Looking for what would avoid it, other tags are tried on `image` itself;
+// it is left as it was but for its tag area, which a later save fills again.
+void warnAboutReaders(const std::string& name, RomImage& image, bool omitTagArea,
                       const SaveRequest& request, std::ostream& err);
 
 }  // namespace tagwright

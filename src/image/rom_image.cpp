@@ -70,6 +70,15 @@ void RomImage::embedSaveTag(SaveType type) {
     putTag(static_cast<std::size_t>(emptySpaceOffset_), type);
 }
 
+void RomImage::clearEmbeddedTag() {
+    const auto bytes = mutableBuffer();
+    if (emptySpaceOffset_ < 0 ||
+        static_cast<std::size_t>(emptySpaceOffset_) + kSaveTagSize > bytes.size()) {
+        return;
+    }
+    std::fill_n(bytes.begin() + emptySpaceOffset_, kSaveTagSize, std::uint8_t{0});
+}
+
 std::vector<LibraryStringChange> RomImage::replaceLibraryStrings(SaveType type) {
     const auto image = mutableBuffer().first(data_ ? static_cast<std::size_t>(size_) : 0);
     auto changes = libraryStringChanges(image, type);

@@ -118,6 +118,9 @@ class RomImage {
     // Overwrites the library save strings in the image of another kind than `type`
     // (library_strings.hpp); returns the changes, made or not.
     std::vector<LibraryStringChange> replaceLibraryStrings(SaveType type);
+    // Puts back the zeros where embedSaveTag() put a tag (the run held zeros before);
+    // nothing when no run was found.
+    void clearEmbeddedTag();
     // Searches the image for a usable run of 12 zero bytes (see empty_space.hpp),
     // printing one "." per position examined and the outcome on `out`.
     bool findEmptySpace(std::ostream& out = std::cout);

@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <ostream>
 
 #include "image/library_strings.hpp"
 #include "image/padding.hpp"
-#include "image/rom_image.hpp"
-#include "readers/image_facts.hpp"
 #include "readers/judgement.hpp"
 #include "report/type_asked.hpp"
 
@@ -19,57 +18,63 @@ namespace {
 // The search for one type: the commands found so far and when to stop.
 class Search {
   public:
-    Search(std::span<const std::uint8_t> image, const std::string& outputName, SaveType asked,
-           std::size_t limit, const std::function<bool(const TagCommand&)>& skip)
-        : image_(image), outputName_(outputName), asked_(asked), limit_(limit), skip_(skip) {}
+    Search(const std::string& outputName, SaveType asked, std::size_t limit,
+           const std::function<bool(const TagCommand&)>& skip)
+        : outputName_(outputName), asked_(asked), limit_(limit), skip_(skip) {}
 
     bool done() const { return found_.size() >= limit_; }
     bool tableDecided() const { return tableDecided_; }
     bool nothingFound() const { return found_.empty(); }
     std::vector<TagCommand> found() && { return std::move(found_); }
 
-    // Tries -sN, -sN -p and -eN with these --replace and game code settings, until done.
-    void tryThree(bool replace, const std::string& gameCode) {
-        std::ostream discard(nullptr);
-        RomImage tagged(static_cast<std::int32_t>(image_.size()), discard);
-        if (!tagged.hasBuffer()) {
-            throw std::bad_alloc();
-        }
-        tagged.loadBytes(image_);
-        if (replace) {
-            (void)tagged.replaceLibraryStrings(asked_);
-        }
-        if (!gameCode.empty()) {
-            tagged.setGameCode(gameCode);
-        }
-        tagged.finalizeHeader();
+    // Tries -sN, -sN -p and -eN on `image` (header finalised, no tag embedded) with
+    // these --replace and game code settings, until done. The image keeps its bytes,
+    // apart from the tag area, which then holds a tag.
+    void tryThree(RomImage& image, bool replace, const std::string& gameCode) {
         const TagCommand appended{asked_, false, false, replace, gameCode};
         TagCommand padded = appended;
         padded.pad = true;
         TagCommand embedded = appended;
         embedded.embed = true;
 
-        tagged.appendSaveTag(asked_);
-        judge(appended, factsOf(tagged, false, false));
+        image.appendSaveTag(asked_);
+        judge(appended, image, false);
         if (done()) {
             return;
         }
-        judge(padded, factsOf(tagged, false, true));
-        if (done() || !tagged.findEmptySpace(discard)) {
+        judge(padded, image, false);
+        if (done() || skipped(embedded)) {
             return;
         }
-        tagged.embedSaveTag(asked_);
-        judge(embedded, factsOf(tagged, true, false));
+        // A run already holding a tag (an earlier -e of the same run) stays: the search
+        // goes on to the next run, as a second -e would.
+        std::ostream discard(nullptr);
+        if (!runIsFree(image) && !image.findEmptySpace(discard)) {
+            return;
+        }
+        image.embedSaveTag(asked_);
+        judge(embedded, image, true);
+        image.clearEmbeddedTag();
     }
 
   private:
-    ImageFacts factsOf(const RomImage& image, bool omitTagArea, bool pad) const {
-        return factsOfOutput(image, outputName_, omitTagArea,
-                             pad ? Padding::ToPowerOfTwo : Padding::None);
+    static bool runIsFree(const RomImage& image) {
+        const auto at = image.emptySpaceOffset();
+        if (at < 0) {
+            return false;
+        }
+        const auto run = image.buffer().subspan(static_cast<std::size_t>(at), kSaveTagSize);
+        return std::all_of(run.begin(), run.end(), [](std::uint8_t b) { return b == 0; });
     }
 
-    void judge(const TagCommand& command, const ImageFacts& facts) {
-        const auto results = judgeImage(facts);
+    bool skipped(const TagCommand& command) const { return skip_ && skip_(command); }
+
+    void judge(const TagCommand& command, const RomImage& image, bool omitTagArea) {
+        if (skipped(command)) {
+            return;  // what was just used: judged already
+        }
+        const auto results = judgeImage(factsOfOutput(
+            image, outputName_, omitTagArea, command.pad ? Padding::ToPowerOfTwo : Padding::None));
         bool works = true;
         TagCommand tried = command;
         for (const ReaderResult& r : results) {
@@ -81,12 +86,11 @@ class Search {
                                 r.decidedBy == DecidedBy::GameCode;
             }
         }
-        if (works && !(skip_ && skip_(tried))) {
+        if (works) {
             found_.push_back(tried);
         }
     }
 
-    std::span<const std::uint8_t> image_;
     const std::string& outputName_;
     SaveType asked_;
     std::size_t limit_;
@@ -94,6 +98,23 @@ class Search {
     std::vector<TagCommand> found_;
     bool tableDecided_ = false;
 };
+
+// A copy of `image` (its bytes with the working header over the first 192) for the
+// candidates that change more than the tag: --replace and another game code.
+std::unique_ptr<RomImage> copyOf(const RomImage& image) {
+    const auto size = static_cast<std::size_t>(image.size());
+    std::vector<std::uint8_t> bytes(image.buffer().begin(), image.buffer().begin() +
+                                                                static_cast<std::ptrdiff_t>(size));
+    const auto header = image.header().toBytes();
+    std::copy_n(header.begin(), std::min(header.size(), bytes.size()), bytes.begin());
+    std::ostream discard(nullptr);
+    auto copy = std::make_unique<RomImage>(image.size(), discard);
+    if (!copy->hasBuffer()) {
+        throw std::bad_alloc();
+    }
+    copy->loadBytes(bytes);
+    return copy;
+}
 
 }  // namespace
 
@@ -137,34 +158,41 @@ bool allWarnableGive(std::span<const ReaderResult> results, SaveType asked) {
     });
 }
 
-std::vector<TagCommand> workingCommands(std::span<const std::uint8_t> image,
-                                        const std::string& outputName, SaveType asked,
-                                        std::size_t limit,
+std::vector<TagCommand> workingCommands(RomImage& image, const std::string& outputName,
+                                        SaveType asked, std::size_t limit,
                                         const std::function<bool(const TagCommand&)>& skip) {
-    if (limit == 0 || image.size() > static_cast<std::size_t>(INT32_MAX)) {
+    if (limit == 0 || !image.hasBuffer()) {
         return {};
     }
     std::vector<TagCommand> found;
     try {
+        image.finalizeHeader();
+        const auto bytes = image.buffer().first(static_cast<std::size_t>(image.size()));
         // SRAM_V113 is read by more readers than SRAM_F_V103 and asks for the same class.
         std::vector<SaveType> types = {asked};
         if (asked == SaveType::Sram256k) {
             types.push_back(SaveType::Sram512k);
         }
         for (const SaveType type : types) {
-            Search search(image, outputName, type, limit - found.size(), skip);
-            const bool anyToReplace = !libraryStringChanges(image, type).empty();
-            for (const bool replace : {false, true}) {
-                if ((!replace || anyToReplace) && !search.done()) {
-                    search.tryThree(replace, {});
-                }
+            Search search(outputName, type, limit - found.size(), skip);
+            search.tryThree(image, false, {});
+            const bool anyToReplace = !libraryStringChanges(bytes, type).empty();
+            if (anyToReplace && !search.done()) {
+                const auto copy = copyOf(image);
+                (void)copy->replaceLibraryStrings(type);
+                search.tryThree(*copy, true, {});
             }
             // A neutral game code only when nothing else helped and a code was in the way.
-            if (search.nothingFound() && search.tableDecided()) {
-                for (const bool replace : {false, true}) {
-                    if ((!replace || anyToReplace) && !search.done()) {
-                        search.tryThree(replace, kNeutralGameCode);
+            for (const bool replace : {false, true}) {
+                if (search.nothingFound() && search.tableDecided() && !search.done() &&
+                    (!replace || anyToReplace)) {
+                    const auto copy = copyOf(image);
+                    if (replace) {
+                        (void)copy->replaceLibraryStrings(type);
                     }
+                    copy->setGameCode(kNeutralGameCode);
+                    copy->finalizeHeader();
+                    search.tryThree(*copy, replace, kNeutralGameCode);
                 }
             }
             for (TagCommand& command : std::move(search).found()) {

@@ -18,8 +18,9 @@
 // For type 5 (SRAM_F_V103), the same candidates with type 6 follow: SRAM_V113 asks for
 // the same class and more readers read it.
 //
-// Each candidate tried costs one pass over the image; the search stops as soon as it
-// has found what it was asked for.
+// The plain candidates are tried on the image in place (no copy: a save's check stays
+// within the memory of the save); each costs one pass over the image, and the search
+// stops as soon as it has found what it was asked for.
 #pragma once
 
 #include <cstddef>
@@ -70,13 +71,14 @@ struct TriedCommand {
     bool works = false;
 };
 
-// Tries the candidates on `image` (the bytes as they stand before tagging, with the
-// header that will be written over the first 192), judged under the name
-// `outputName`; keeps at most `limit` that work, in order of preference, leaving out
-// those `skip` accepts. Returns nothing when the image cannot be held in memory twice.
-std::vector<TagCommand> workingCommands(std::span<const std::uint8_t> image,
-                                        const std::string& outputName, SaveType asked,
-                                        std::size_t limit,
+// Tries the candidates on `image`, judged under the name `outputName`, and keeps at
+// most `limit` that work, in order of preference, leaving out those `skip` accepts
+// (never judged). `image` holds the bytes as they stand before tagging (no embedded
+// tag), its working header is finalised as a save would, and its tag area is left
+// holding a tag; the other bytes stay as they were (--replace and -c are tried on a
+// copy). Returns nothing when a copy cannot be held in memory.
+std::vector<TagCommand> workingCommands(RomImage& image, const std::string& outputName,
+                                        SaveType asked, std::size_t limit,
                                         const std::function<bool(const TagCommand&)>& skip = {});
 
 }  // namespace tagwright

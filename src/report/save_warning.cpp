@@ -5,6 +5,7 @@
 
 #include "console/terminal_text.hpp"
 #include "report/outcome_groups.hpp"
+#include "report/text_report.hpp"
 #include "report/type_asked.hpp"
 
 namespace tagwright {
@@ -54,7 +55,7 @@ bool needsWarning(const SaveRequest& request, std::span<const ReaderResult> writ
 
 std::string saveWarning(const std::string& outputName, const SaveRequest& request,
                         const ImageFacts& written, std::span<const ReaderResult> results,
-                        const std::vector<TagCommand>& remedies) {
+                        const std::vector<TagCommand>& remedies, bool searched) {
     if (!needsWarning(request, results)) {
         return {};
     }
@@ -107,6 +108,9 @@ std::string saveWarning(const std::string& outputName, const SaveRequest& reques
     if (headerOnly) {
         avoid = std::string("a title, game code and maker code of UTF-8 text (-t, -c, -m) avoid") +
                 " this";
+    } else if (!searched) {
+        avoid = "tagwright --info " + terminalSafe(shellWord(outputName)) +
+                " looks for a command that avoids this";
     } else {
         bool needsTextHeader = false;
         for (const TagCommand& remedy : remedies) {

@@ -19,8 +19,7 @@ Verdict verdictOf(const HeaderFacts& header, const ImageFacts& facts,
     return verdict;
 }
 
-void findCommands(Verdict& verdict, std::span<const std::uint8_t> image,
-                  const std::string& outputName) {
+void findCommands(Verdict& verdict, RomImage& image, const std::string& outputName) {
     verdict.commands.clear();
     if (!verdict.needsCommand()) {
         return;

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "image/rom_image.hpp"
 #include "image/save_type.hpp"
 #include "readers/image_facts.hpp"
 #include "readers/reader_result.hpp"
@@ -40,9 +41,8 @@ struct Verdict {
 Verdict verdictOf(const HeaderFacts& header, const ImageFacts& facts,
                   std::span<const ReaderResult> results);
 
-// Fills verdict.commands by trying commands on `image`, the file's bytes (see
+// Fills verdict.commands by trying commands on `image`, the file as read (see
 // remedy_search.hpp); the output a command writes is judged under `outputName`.
-void findCommands(Verdict& verdict, std::span<const std::uint8_t> image,
-                  const std::string& outputName);
+void findCommands(Verdict& verdict, RomImage& image, const std::string& outputName);
 
 }  // namespace tagwright
