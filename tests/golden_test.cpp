@@ -4,7 +4,8 @@
 //   args     the arguments, one per line ("$DIR/" stands for the run's folder)
 //   make     the files the run starts with, one step a line (absent: in.gba, 1000
 //            pattern bytes):   NAME pattern SIZE [SEED] | NAME zero OFFSET COUNT |
-//            NAME at OFFSET TEXT | NAME sparse SIZE | NAME folder
+//            NAME at OFFSET TEXT | NAME sparse SIZE | NAME folder   (pattern bytes
+//            have plain text in the header's title and codes: GOLDENCASE, ZZZZ, 01)
 //   status   the exit status;  stdout, stderr: what it prints (absent: nothing)
 //   expect   the files afterwards, each built here by the rule it follows:
 //              NAME = SOURCE [| header FIELD=VALUE...] [| at OFFSET TEXT] [| pad]
@@ -167,6 +168,9 @@ class Golden : public ::testing::TestWithParam<std::string> {
             Bytes& file = made[w[0]];
             if (w[1] == "pattern") {
                 file = patternBytes(number(w[2]), w.size() > 3 ? static_cast<std::uint32_t>(number(w[3])) : 1);
+                if (file.size() >= 0xB2) {  // header text a reader accepts
+                    put(file, 0xA0, std::string("GOLDENCASE\0\0ZZZZ01", 18));
+                }
             } else if (w[1] == "zero") {
                 std::fill_n(file.begin() + static_cast<std::ptrdiff_t>(number(w[2])), number(w[3]), 0);
             } else if (w[1] == "at") {
