@@ -96,6 +96,9 @@ struct ImageFacts {
 class ImageScanner {
   public:
     explicit ImageScanner(std::string fileName, std::optional<std::uint64_t> expectedSize = {});
+    ~ImageScanner();
+    ImageScanner(ImageScanner&&) = default;
+    ImageScanner& operator=(ImageScanner&&) = default;
     void feed(std::span<const std::uint8_t> bytes);
     // `count` bytes of value 0xFF (padding).
     void feedFill(std::uint64_t count);
