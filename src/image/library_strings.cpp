@@ -105,6 +105,26 @@ std::vector<LibraryStringChange> libraryStringChanges(std::span<const std::uint8
     return changes;
 }
 
+std::optional<SaveType> libraryStringKind(std::string_view text) {
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                              text.size());
+    const Prefix* prefix = libraryStringAt(bytes, 0);
+    if (prefix == nullptr) {
+        return std::nullopt;
+    }
+    switch (prefix->kind) {
+        case Kind::Eeprom:
+            return SaveType::Eeprom64k;
+        case Kind::Flash64k:
+            return SaveType::Flash512k;
+        case Kind::Flash128k:
+            return SaveType::Flash1M;
+        case Kind::Sram:
+            break;
+    }
+    return SaveType::Sram512k;
+}
+
 void applyLibraryStringChanges(std::span<std::uint8_t> image,
                                const std::vector<LibraryStringChange>& changes) {
     for (const LibraryStringChange& change : changes) {

@@ -27,8 +27,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "image/save_type.hpp"
@@ -48,6 +50,11 @@ struct LibraryStringChange {
 // The changes that replacing for `chosen` makes in `image`, in order of offset.
 std::vector<LibraryStringChange> libraryStringChanges(std::span<const std::uint8_t> image,
                                                       SaveType chosen);
+
+// Whether `text` starts with a library string (its prefix and three digits) and, if so,
+// the save type whose tag is of its kind: EEPROM 1, SRAM 6, Flash 64 KiB 4, Flash
+// 128 KiB 3.
+std::optional<SaveType> libraryStringKind(std::string_view text);
 
 // Writes every change that fits: its new text, then zeros up to offset + room.
 void applyLibraryStringChanges(std::span<std::uint8_t> image,

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "image/library_strings.hpp"
+
 namespace tagwright {
 
 namespace {
@@ -27,19 +29,6 @@ SaveKind kindOf(SaveType type) {
 
 std::uint32_t flashBytesOf(SaveType type) {
     return type == SaveType::Flash1M ? kFlash128 : kFlash64;
-}
-
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
-bool threeDigitsAt(std::string_view text, std::size_t at) {
-    if (text.size() < at + 3) {
-        return false;
-    }
-    return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(at),
-                       text.begin() + static_cast<std::ptrdiff_t>(at + 3),
-                       [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
@@ -82,25 +71,13 @@ const char* typeAskedText(SaveType asked) {
 }
 
 std::optional<SaveType> typeOfLibraryText(const std::string& text) {
-    struct Prefix {
-        std::string_view text;
-        SaveType type;
-    };
-    static constexpr Prefix kPrefixes[] = {
-        {"EEPROM_V", SaveType::Eeprom64k}, {"SRAM_V", SaveType::Sram512k},
-        {"SRAM_F_V", SaveType::Sram512k},  {"FLASH_V", SaveType::Flash512k},
-        {"FLASH512_V", SaveType::Flash512k}, {"FLASH1M_V", SaveType::Flash1M},
-    };
-    for (const Prefix& prefix : kPrefixes) {
-        if (startsWith(text, prefix.text) && threeDigitsAt(text, prefix.text.size())) {
-            const std::string_view digits = std::string_view(text).substr(prefix.text.size(), 3);
-            if (prefix.type == SaveType::Eeprom64k && (digits == "121" || digits == "124")) {
-                return SaveType::Eeprom128k;
-            }
-            return prefix.type;
-        }
+    const auto type = libraryStringKind(text);
+    const std::string_view digits = std::string_view(text).substr(std::min<std::size_t>(
+        text.size(), std::string_view("EEPROM_V").size()), 3);
+    if (type == SaveType::Eeprom64k && (digits == "121" || digits == "124")) {
+        return SaveType::Eeprom128k;
     }
-    return std::nullopt;
+    return type;
 }
 
 std::vector<SaveType> typesTheStringsAsk(const ImageFacts& facts) {

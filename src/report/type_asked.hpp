@@ -13,11 +13,10 @@
 // SRAM/Flash area off (stated as EEPROM decided by a table) agrees only with EEPROM.
 // No save memory and a refused file never agree.
 //
-// The types a file's strings ask for are read from its save-library strings (EEPROM_V,
-// SRAM_V, SRAM_F_V, FLASH_V, FLASH512_V, FLASH1M_V): EEPROM_V121 and EEPROM_V124 (the
-// library's 8 KiB parts) ask for type 2, other EEPROM strings for type 1, FLASH1M_V for
-// type 3, FLASH_V and FLASH512_V for type 4, both SRAM strings for type 6 (read by more
-// readers than SRAM_F_V103).
+// The types a file's strings ask for are read from its library strings
+// (library_strings.hpp): EEPROM_V121 and EEPROM_V124 (the library's 8 KiB parts) ask
+// for type 2, other EEPROM strings for type 1, and the other kinds for the type whose
+// tag is of their kind (SRAM 6, read by more readers than SRAM_F_V103).
 #pragma once
 
 #include <optional>
