@@ -175,6 +175,10 @@ TEST_F(Readers, InfoWithoutFilesAndWithOptions) {
               "tagwright: --info takes file names only; ignored: -s6\n"
               "tagwright: --info takes file names only; ignored: -p\n");
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"good.gba"});
+    // Without --info, --json is no long option: it keeps its single-letter meaning.
+    const auto alone = run({"good.gba", "--json"});
+    EXPECT_EQ(alone.exitStatus, 2);
+    EXPECT_EQ(alone.out.substr(0, 23), "Invalid option: --json\n");
 }
 
 TEST_F(Readers, SavesWarnExactlyWhenAReaderWillNotGiveTheTypeAsked) {
