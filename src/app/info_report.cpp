@@ -38,7 +38,7 @@ ReadFile readFile(const std::string& name, std::vector<std::uint8_t>& block) {
         read.problem = "The ROM file is too large (2 GiB or more).";
         return read;
     }
-    ImageScanner scanner(name);
+    ImageScanner scanner(name, measured->size);
     files::FileFacts facts;
     const auto outcome = files::readInBlocks(
         name, block, [&](std::span<const std::uint8_t> part) { scanner.feed(part); }, facts);

@@ -3,6 +3,11 @@
 #include <array>
 #include <cstddef>
 
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__linux__)
+#define TAGWRIGHT_CRC32_FOLDING 1
+#include <immintrin.h>
+#endif
+
 namespace tagwright {
 
 namespace {
@@ -37,12 +42,98 @@ std::uint32_t word(const std::uint8_t* at) {
            static_cast<std::uint32_t>(at[2]) << 16 | static_cast<std::uint32_t>(at[3]) << 24;
 }
 
+#ifdef TAGWRIGHT_CRC32_FOLDING
+// Folds `length` bytes (a multiple of 16, at least 64) into the CRC register `c` with
+// carry-less multiplication: four 128-bit lanes are each multiplied by x^(512+64) and
+// x^512 mod P and added to the next 64 bytes; then the lanes are folded into one, the
+// rest 16 bytes at a time, and the 128-bit remainder reduced to 32 bits (Barrett).
+// The constants are powers of x modulo the bit-reflected polynomial 0x1DB710641.
+#define TAGWRIGHT_FOLDING_TARGET __attribute__((target("pclmul,sse4.1")))
+
+TAGWRIGHT_FOLDING_TARGET inline __m128i load(const std::uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// x times the two constants in k (its low half for x's low half, its high for the
+// high), plus `next`.
+TAGWRIGHT_FOLDING_TARGET inline __m128i fold(__m128i x, __m128i k, __m128i next) {
+    return _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x, k, 0x00), next),
+                         _mm_clmulepi64_si128(x, k, 0x11));
+}
+
+TAGWRIGHT_FOLDING_TARGET std::uint32_t foldBlocks(const std::uint8_t* at, std::size_t length,
+                                                  std::uint32_t c) {
+    __m128i x1 = _mm_xor_si128(load(at), _mm_cvtsi32_si128(static_cast<int>(c)));
+    __m128i x2 = load(at + 16);
+    __m128i x3 = load(at + 32);
+    __m128i x4 = load(at + 48);
+    at += 64;
+    length -= 64;
+    const __m128i k1k2 = _mm_set_epi64x(0x01c6e41596, 0x0154442bd4);
+    while (length >= 64) {
+        x1 = fold(x1, k1k2, load(at));
+        x2 = fold(x2, k1k2, load(at + 16));
+        x3 = fold(x3, k1k2, load(at + 32));
+        x4 = fold(x4, k1k2, load(at + 48));
+        at += 64;
+        length -= 64;
+    }
+    const __m128i k3k4 = _mm_set_epi64x(0x00ccaa009e, 0x01751997d0);
+    x1 = fold(x1, k3k4, x2);
+    x1 = fold(x1, k3k4, x3);
+    x1 = fold(x1, k3k4, x4);
+    while (length >= 16) {
+        x1 = fold(x1, k3k4, load(at));
+        at += 16;
+        length -= 16;
+    }
+    // 128 bits to 64, then 64 to 32 by Barrett reduction.
+    const __m128i low32 = _mm_setr_epi32(~0, 0, ~0, 0);
+    x2 = _mm_clmulepi64_si128(x1, k3k4, 0x10);
+    x1 = _mm_xor_si128(_mm_srli_si128(x1, 8), x2);
+    const __m128i k5 = _mm_set_epi64x(0, 0x0163cd6124);
+    x2 = _mm_srli_si128(x1, 4);
+    x1 = _mm_xor_si128(_mm_clmulepi64_si128(_mm_and_si128(x1, low32), k5, 0x00), x2);
+    const __m128i poly = _mm_set_epi64x(0x01f7011641, 0x01db710641);
+    x2 = _mm_and_si128(x1, low32);
+    x2 = _mm_and_si128(_mm_clmulepi64_si128(x2, poly, 0x10), low32);
+    x2 = _mm_clmulepi64_si128(x2, poly, 0x00);
+    x1 = _mm_xor_si128(x1, x2);
+    return static_cast<std::uint32_t>(_mm_extract_epi32(x1, 1));
+}
+
+bool processorFolds() {
+    static const bool folds = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+    return folds;
+}
+
+bool foldingAllowed = true;
+#endif
+
 }  // namespace
+
+bool setCrc32Folding(bool allowed) {
+#ifdef TAGWRIGHT_CRC32_FOLDING
+    foldingAllowed = allowed;
+    return allowed && processorFolds();
+#else
+    (void)allowed;
+    return false;
+#endif
+}
 
 void Crc32::update(std::span<const std::uint8_t> bytes) {
     const std::uint8_t* at = bytes.data();
     std::size_t left = bytes.size();
     std::uint32_t c = state_;
+#ifdef TAGWRIGHT_CRC32_FOLDING
+    if (left >= 256 && foldingAllowed && processorFolds()) {
+        const std::size_t blocks = left & ~std::size_t{15};
+        c = foldBlocks(at, blocks, c);
+        at += blocks;
+        left -= blocks;
+    }
+#endif
     while (left >= kSlices) {
         const std::uint32_t a = word(at) ^ c;
         const std::uint32_t b = word(at + 4);

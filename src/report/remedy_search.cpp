@@ -120,14 +120,25 @@ std::unique_ptr<RomImage> copyOf(const RomImage& image) {
 
 ImageFacts factsOfOutput(const RomImage& image, const std::string& name, bool omitTagArea,
                          Padding padding) {
-    ImageScanner scanner(name);
+    // The scanner told the size in advance reads the pieces where they lie, without
+    // copying them.
+    const auto segments = image.outputSegments(omitTagArea);
     std::uint64_t length = 0;
-    for (const auto segment : image.outputSegments(omitTagArea)) {
-        scanner.feed(segment);
+    for (const auto segment : segments) {
         length += segment.size();
     }
-    if (padding == Padding::ToPowerOfTwo) {
-        scanner.feedFill(paddedLength(length) - length);
+    const std::uint64_t fill = padding == Padding::ToPowerOfTwo ? paddedLength(length) - length : 0;
+    ImageScanner scanner(name, length + fill);
+    // In slices that stay in the processor's cache while the checksum and the string
+    // search both go over them.
+    constexpr std::size_t kSlice = std::size_t{256} << 10;
+    for (const auto segment : segments) {
+        for (std::size_t at = 0; at < segment.size(); at += kSlice) {
+            scanner.feed(segment.subspan(at, std::min(kSlice, segment.size() - at)));
+        }
+    }
+    if (fill > 0) {
+        scanner.feedFill(fill);
     }
     return scanner.finish();
 }
