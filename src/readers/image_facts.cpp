@@ -58,7 +58,12 @@ constexpr std::array<std::uint64_t, 2> kBuffers = {kOneMiB, kOneMiB / 16};
 
 // The 2 MiB tail buffer of the last scanner of this thread, kept for the next: a fresh
 // one would cost its pages again for every file.
+// The browser build has one thread and no thread-local storage.
+#ifdef __EMSCRIPTEN__
+std::unique_ptr<std::uint8_t[]> spareRing;
+#else
 thread_local std::unique_ptr<std::uint8_t[]> spareRing;
+#endif
 
 }  // namespace
 

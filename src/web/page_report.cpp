@@ -1,7 +1,9 @@
 #include "web/page_report.hpp"
 
 #include <algorithm>
+#include <ostream>
 
+#include "image/rom_image.hpp"
 #include "readers/image_facts.hpp"
 #include "report/file_report.hpp"
 #include "report/json_report.hpp"
@@ -40,14 +42,21 @@ std::string pageReport(std::span<const std::uint8_t> bytes, std::uint64_t fill,
     // In pieces, as a file is read: the browser compiles a function for speed only
     // after it has run a while, and a piece at a time lets the scan reach that code.
     constexpr std::size_t kPiece = std::size_t{1} << 20;
-    ImageScanner scanner(name);
+    ImageScanner scanner(name, bytes.size() + fill);
     for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
         scanner.feed(bytes.subspan(at, std::min(kPiece, bytes.size() - at)));
     }
     scanner.feedFill(fill);
     FileReport report = reportOf(scanner.finish());
-    if (commands == Commands::Find) {  // asked for files opened, which have no fill
-        findCommands(report.verdict, bytes, kCommandOutput);
+    if (commands == Commands::Find && report.verdict.needsCommand()) {
+        // Asked for files opened, which have no fill: the commands are tried on the
+        // file loaded as a save loads it.
+        std::ostream discard(nullptr);
+        RomImage image(static_cast<std::int32_t>(bytes.size()), discard);
+        if (image.hasBuffer()) {
+            image.loadBytes(bytes);
+            findCommands(report.verdict, image, kCommandOutput);
+        }
     }
     return "{\"report\":" + jsonReport(report) + ",\"groups\":" + groupsJson(report) + "}";
 }
