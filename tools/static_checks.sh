@@ -10,7 +10,8 @@ clang_tidy="$(command -v clang-tidy || command -v clang-tidy-14 || true)"
 [ -n "$clang_tidy" ] || { echo "clang-tidy is not installed" >&2; exit 2; }
 command -v cppcheck >/dev/null || { echo "cppcheck is not installed" >&2; exit 2; }
 
-sources=$(find src tools -name '*.cpp' ! -name '*_windows.cpp' | sort)
+# src/web is the browser's binding, built only by em++ (the web preset, with -Werror).
+sources=$(find src tools -name '*.cpp' ! -name '*_windows.cpp' ! -path 'src/web/*' | sort)
 echo "== clang-tidy on $(wc -w <<<"$sources") files"
 # WarningsAsErrors in .clang-tidy makes every finding fail the run.
 xargs -P"$(nproc)" -n4 "$clang_tidy" -p build/default --quiet <<<"$sources" \
@@ -32,6 +33,9 @@ else
 fi
 
 echo "== cppcheck"
+# useStlAlgorithm only suggests an algorithm for a plain loop; the readers state their
+# rules as loops over the places found, which read closer to the rules they follow.
 cppcheck --std=c++20 --enable=warning,style,performance,portability --inline-suppr \
+  --suppress=useStlAlgorithm \
   --error-exitcode=1 --quiet -I src -I fuzz src tools fuzz bench
 echo "static checks passed"

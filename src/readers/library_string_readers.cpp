@@ -66,7 +66,8 @@ ReaderResult gbaRunner(const ImageFacts& facts, bool oneMiBBuffer, std::string_v
 
 ReaderResult readOpenAgbFirm(const ImageFacts& facts) {
     const std::string_view code = facts.gameCode();
-    if (const TableRow* row = findRow(tables::openAgbFirm(), code.substr(0, 1)); row && !code.empty()) {
+    if (const TableRow* row = findRow(tables::openAgbFirm(), code.substr(0, 1));
+        row != nullptr && !code.empty()) {
         return resultOf(row->cell[1], DecidedBy::GameCode,
                         "the first character of the game code decides for it");
     }
@@ -80,7 +81,7 @@ ReaderResult readGbaRunner2(const ImageFacts& facts) { return gbaRunner(facts, t
 ReaderResult readGbaRunner3(const ImageFacts& facts) {
     if (const auto version = facts.byteAt(0xBC)) {
         char key[5];
-        std::snprintf(key, sizeof key, "0x%02X", static_cast<unsigned>(*version));
+        (void)std::snprintf(key, sizeof key, "0x%02X", static_cast<unsigned>(*version));
         for (const TableRow& row : tables::gbarunner3()) {
             if (row.cell[0] == facts.gameCode() && row.cell[1] == key && row.cell[2] == "NONE") {
                 return tableResult("NONE", facts.gameCode());

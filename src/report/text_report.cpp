@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::size_t kWidth = 80;
 constexpr std::size_t kListedStrings = 16;
-const std::string kIndent = "           ";  // under the text after "  verdict  "
+constexpr const char* kIndent = "           ";  // under the text after "  verdict  "
 
 std::string hex(std::uint64_t value, int digits) {
     char text[24];
