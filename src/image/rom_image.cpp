@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "image/empty_space.hpp"
+#include "image/padding.hpp"
 
 namespace tagwright {
 
@@ -124,6 +125,15 @@ bool RomImage::findEmptySpace(std::ostream& out) {
         << std::endl;
     emptySpaceOffset_ = static_cast<std::int32_t>(*start);
     return true;
+}
+
+std::uint64_t RomImage::outputFill(bool omitTagArea, Padding padding) const {
+    if (padding != Padding::ToPowerOfTwo) {
+        return 0;
+    }
+    const auto segments = outputSegments(omitTagArea);
+    const std::uint64_t length = segments[0].size() + segments[1].size();
+    return paddedLength(length) - length;
 }
 
 std::array<std::span<const std::uint8_t>, 2> RomImage::outputSegments(bool omitTagArea) const {

@@ -128,6 +128,8 @@ class RomImage {
     // The bytes write() puts into the file, in order: the working header, then the
     // buffer from offset 192 up to the end of the image or of the tag area.
     std::array<std::span<const std::uint8_t>, 2> outputSegments(bool omitTagArea) const;
+    // How many 0xFF bytes write() puts after those segments.
+    std::uint64_t outputFill(bool omitTagArea, Padding padding) const;
 
   private:
     struct FreeDeleter {

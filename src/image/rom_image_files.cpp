@@ -85,11 +85,8 @@ bool RomImage::write(const std::string& name, bool omitTagArea, std::ostream& ou
     const auto segments = outputSegments(omitTagArea);
     files::Content content;
     content.segments = segments;
-    if (padding == Padding::ToPowerOfTwo) {
-        const std::uint64_t length = segments[0].size() + segments[1].size();
-        content.fillCount = paddedLength(length) - length;
-        content.fillByte = kPaddingByte;
-    }
+    content.fillCount = outputFill(omitTagArea, padding);
+    content.fillByte = kPaddingByte;
     // What this stream holds must come out before anything written to the same descriptor.
     out.flush();
     return reportWrite(files::replaceFile(name, content), out);

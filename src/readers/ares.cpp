@@ -10,6 +10,14 @@
 
 namespace tagwright {
 
+namespace {
+
+// The library marks, SRAM_F_V counting as SRAM.
+constexpr TypeMarks kAresMarks = {kLibraryMarks[0], markBits({Mark::SramV, Mark::SramFV}),
+                                  kLibraryMarks[2], kLibraryMarks[3]};
+
+}  // namespace
+
 ReaderResult readAres(const ImageFacts& facts) {
     if (const TableRow* row = findRow(tables::ares(), facts.gameCode())) {
         return tableResult(row->cell[1], facts.gameCode());
@@ -17,27 +25,15 @@ ReaderResult readAres(const ImageFacts& facts) {
     TypeSet types;
     bool inLastSixteen = false;
     for (const StringPlace& hit : facts.hits) {
-        const bool any = hit.has(Mark::SramV) || hit.has(Mark::SramFV) || hit.has(Mark::EepromV) ||
-                         hit.has(Mark::FlashV) || hit.has(Mark::Flash512V) || hit.has(Mark::Flash1MV);
-        if (!any) {
+        const TypeSet named = typesNamedAt(hit, kAresMarks);
+        if (named.empty()) {
             continue;
         }
         if (hit.offset + 16 >= facts.size) {
             inLastSixteen = true;
             continue;
         }
-        if (hit.has(Mark::SramV) || hit.has(Mark::SramFV)) {
-            types.add(StringType::Sram);
-        }
-        if (hit.has(Mark::EepromV)) {
-            types.add(StringType::Eeprom);
-        }
-        if (hit.has(Mark::FlashV) || hit.has(Mark::Flash512V)) {
-            types.add(StringType::Flash64k);
-        }
-        if (hit.has(Mark::Flash1MV)) {
-            types.add(StringType::Flash128k);
-        }
+        types.add(named);
     }
     ReaderResult result = stringResult(types.firstOf({StringType::Sram, StringType::Eeprom,
                                                       StringType::Flash64k, StringType::Flash128k}),

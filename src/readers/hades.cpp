@@ -32,18 +32,7 @@ ReaderResult readHades(const ImageFacts& facts) {
     }
     TypeSet types;
     for (const StringPlace& hit : facts.hits) {
-        if (hit.has(Mark::EepromUnderscore)) {
-            types.add(StringType::Eeprom);
-        }
-        if (hit.has(Mark::SramUnderscore)) {
-            types.add(StringType::Sram);
-        }
-        if (hit.has(Mark::Flash1MUnderscore)) {
-            types.add(StringType::Flash128k);
-        }
-        if (hit.has(Mark::FlashUnderscore) || hit.has(Mark::Flash512Underscore)) {
-            types.add(StringType::Flash64k);
-        }
+        types.add(typesNamedAt(hit, kUnderscoreMarks));
     }
     ReaderResult result = stringResult(types.firstOf({StringType::Eeprom, StringType::Sram,
                                                       StringType::Flash128k, StringType::Flash64k}),

@@ -19,18 +19,7 @@ ReaderResult readMesen2(const ImageFacts& facts) {
     }
     TypeSet types;
     for (const StringPlace& hit : facts.hits) {
-        if (hit.has(Mark::SramV)) {
-            types.add(StringType::Sram);
-        }
-        if (hit.has(Mark::EepromV)) {
-            types.add(StringType::Eeprom);
-        }
-        if (hit.has(Mark::FlashV) || hit.has(Mark::Flash512V)) {
-            types.add(StringType::Flash64k);
-        }
-        if (hit.has(Mark::Flash1MV)) {
-            types.add(StringType::Flash128k);
-        }
+        types.add(typesNamedAt(hit, kLibraryMarks));
     }
     return stringResult(types.firstOf({StringType::Sram, StringType::Eeprom, StringType::Flash64k,
                                        StringType::Flash128k}),

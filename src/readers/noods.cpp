@@ -14,18 +14,7 @@ ReaderResult readNooDS(const ImageFacts& facts) {
         if (!hit.aligned()) {
             continue;
         }
-        if (hit.has(Mark::EepromV)) {
-            types.add(StringType::Eeprom);
-        }
-        if (hit.has(Mark::SramV)) {
-            types.add(StringType::Sram);
-        }
-        if (hit.has(Mark::FlashV) || hit.has(Mark::Flash512V)) {
-            types.add(StringType::Flash64k);
-        }
-        if (hit.has(Mark::Flash1MV)) {
-            types.add(StringType::Flash128k);
-        }
+        types.add(typesNamedAt(hit, kLibraryMarks));
     }
     return stringResult(types.firstOf({StringType::Eeprom, StringType::Sram, StringType::Flash64k,
                                        StringType::Flash128k}),

@@ -18,6 +18,12 @@ std::string_view wordOf(StringType type) {
     return "FLASH128K";
 }
 
+void TypeSet::add(const TypeSet& other) {
+    for (std::size_t i = 0; i < present_.size(); ++i) {
+        present_[i] = present_[i] || other.present_[i];
+    }
+}
+
 bool TypeSet::empty() const { return count() == 0; }
 
 int TypeSet::count() const {
@@ -31,6 +37,16 @@ std::optional<StringType> TypeSet::firstOf(std::initializer_list<StringType> ord
         }
     }
     return std::nullopt;
+}
+
+TypeSet typesNamedAt(const StringPlace& hit, const TypeMarks& marks) {
+    TypeSet named;
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        if ((hit.marks & marks[i]) != 0) {
+            named.add(static_cast<StringType>(i));
+        }
+    }
+    return named;
 }
 
 std::string_view baseName(std::string_view name) {

@@ -23,6 +23,7 @@ std::string_view wordOf(StringType type);
 class TypeSet {
   public:
     void add(StringType type) { present_[static_cast<std::size_t>(type)] = true; }
+    void add(const TypeSet& other);
     bool has(StringType type) const { return present_[static_cast<std::size_t>(type)]; }
     bool empty() const;
     int count() const;
@@ -32,6 +33,31 @@ class TypeSet {
   private:
     std::array<bool, 4> present_{};
 };
+
+// The marks by which one reader knows each save type, as bit sets of Mark in the order
+// of StringType: a place names a type when it holds any of that type's marks.
+using TypeMarks = std::array<std::uint32_t, 4>;
+
+constexpr std::uint32_t markBits(std::initializer_list<Mark> marks) {
+    std::uint32_t bits = 0;
+    for (const Mark mark : marks) {
+        bits |= 1u << static_cast<unsigned>(mark);
+    }
+    return bits;
+}
+
+// EEPROM_V; SRAM_V; FLASH_V or FLASH512_V; FLASH1M_V (SRAM_F_V is not SRAM_V).
+inline constexpr TypeMarks kLibraryMarks = {
+    markBits({Mark::EepromV}), markBits({Mark::SramV}),
+    markBits({Mark::FlashV, Mark::Flash512V}), markBits({Mark::Flash1MV})};
+// EEPROM_; SRAM_ (SRAM_F_ included); FLASH_ or FLASH512_; FLASH1M_.
+inline constexpr TypeMarks kUnderscoreMarks = {
+    markBits({Mark::EepromUnderscore}), markBits({Mark::SramUnderscore}),
+    markBits({Mark::FlashUnderscore, Mark::Flash512Underscore}),
+    markBits({Mark::Flash1MUnderscore})};
+
+// The types the place names to a reader that knows them by `marks`.
+TypeSet typesNamedAt(const StringPlace& hit, const TypeMarks& marks);
 
 // The name without any directory part.
 std::string_view baseName(std::string_view name);

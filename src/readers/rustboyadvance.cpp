@@ -56,6 +56,12 @@ bool validUtf8(std::string_view text) {
 
 }  // namespace
 
+// EEPROM and SRAM without "_"; the Flash names with it.
+constexpr TypeMarks kRustBoyAdvanceMarks = {
+    markBits({Mark::Eeprom}), markBits({Mark::SramWord}),
+    markBits({Mark::FlashUnderscore, Mark::Flash512Underscore}),
+    markBits({Mark::Flash1MUnderscore})};
+
 ReaderResult readRustBoyAdvance(const ImageFacts& facts) {
     if (facts.size < 0xC0) {
         return resultOf("ERROR", DecidedBy::Size, sizeReason("under 192 bytes"));
@@ -71,18 +77,7 @@ ReaderResult readRustBoyAdvance(const ImageFacts& facts) {
     }
     TypeSet types;
     for (const StringPlace& hit : facts.hits) {
-        if (hit.has(Mark::Eeprom)) {
-            types.add(StringType::Eeprom);
-        }
-        if (hit.has(Mark::SramWord)) {
-            types.add(StringType::Sram);
-        }
-        if (hit.has(Mark::FlashUnderscore) || hit.has(Mark::Flash512Underscore)) {
-            types.add(StringType::Flash64k);
-        }
-        if (hit.has(Mark::Flash1MUnderscore)) {
-            types.add(StringType::Flash128k);
-        }
+        types.add(typesNamedAt(hit, kRustBoyAdvanceMarks));
     }
     return stringResult(types.firstOf({StringType::Eeprom, StringType::Sram, StringType::Flash64k,
                                        StringType::Flash128k}),

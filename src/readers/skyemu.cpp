@@ -22,18 +22,7 @@ ReaderResult readSkyEmu(const ImageFacts& facts) {
     }
     TypeSet types;
     for (const StringPlace& hit : facts.hits) {
-        if (hit.has(Mark::EepromUnderscore)) {
-            types.add(StringType::Eeprom);
-        }
-        if (hit.has(Mark::SramUnderscore)) {
-            types.add(StringType::Sram);
-        }
-        if (hit.has(Mark::FlashUnderscore) || hit.has(Mark::Flash512Underscore)) {
-            types.add(StringType::Flash64k);
-        }
-        if (hit.has(Mark::Flash1MUnderscore)) {
-            types.add(StringType::Flash128k);
-        }
+        types.add(typesNamedAt(hit, kUnderscoreMarks));
     }
     if (types.count() > 1) {
         return resultOf("NONE", DecidedBy::String,

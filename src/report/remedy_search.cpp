@@ -123,12 +123,8 @@ ImageFacts factsOfOutput(const RomImage& image, const std::string& name, bool om
     // The scanner told the size in advance reads the pieces where they lie, without
     // copying them.
     const auto segments = image.outputSegments(omitTagArea);
-    std::uint64_t length = 0;
-    for (const auto segment : segments) {
-        length += segment.size();
-    }
-    const std::uint64_t fill = padding == Padding::ToPowerOfTwo ? paddedLength(length) - length : 0;
-    ImageScanner scanner(name, length + fill);
+    const std::uint64_t fill = image.outputFill(omitTagArea, padding);
+    ImageScanner scanner(name, segments[0].size() + segments[1].size() + fill);
     // In slices that stay in the processor's cache while the checksum and the string
     // search both go over them.
     constexpr std::size_t kSlice = std::size_t{256} << 10;

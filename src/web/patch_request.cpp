@@ -77,11 +77,9 @@ PatchResult patchImage(std::span<const std::uint8_t> image, const PatchRequest& 
     }
 
     const auto segments = rom.outputSegments(embed);
-    std::uint64_t length = 0;
-    for (const auto& segment : segments) {
-        length += segment.size();
-    }
-    const std::uint64_t total = result.padded ? paddedLength(length) : length;
+    const std::uint64_t length = segments[0].size() + segments[1].size();
+    const std::uint64_t total =
+        length + rom.outputFill(embed, result.padded ? Padding::ToPowerOfTwo : Padding::None);
     if (total > std::numeric_limits<std::size_t>::max()) {
         return refused("The patched file would be too large.");
     }
