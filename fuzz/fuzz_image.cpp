@@ -31,8 +31,8 @@ std::optional<std::size_t> referenceRunEnd(std::span<const std::uint8_t> image) 
     return std::nullopt;
 }
 
-Bytes outputOf(const RomImage& image, bool omitTagArea) {
-    const auto segments = image.outputSegments(omitTagArea);
+Bytes outputOf(const RomImage& image, TagArea tagArea) {
+    const auto segments = image.outputSegments(tagArea);
     Bytes out(segments[0].begin(), segments[0].end());
     out.insert(out.end(), segments[1].begin(), segments[1].end());
     return out;
@@ -212,9 +212,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
         }
-        for (const bool omit : {true, false}) {
-            const Bytes out = outputOf(image, omit);
-            require(out.size() == std::max<std::size_t>(omit ? n : aligned + 12, 192),
+        for (const TagArea tagArea : {TagArea::Omitted, TagArea::Included}) {
+            const Bytes out = outputOf(image, tagArea);
+            const std::size_t length = tagArea == TagArea::Omitted ? n : aligned + 12;
+            require(out.size() == std::max<std::size_t>(length, 192),
                     "output length");
             const auto header = image.header().toBytes();
             require(std::equal(header.begin(), header.end(), out.begin()),

@@ -50,7 +50,7 @@ TEST(RomImage, ImpossibleBufferIsReportedAndNothingWorks) {
     EXPECT_EQ(out.str(), "There was a problem allocating memory to load the ROM\n");
     EXPECT_FALSE(image.findEmptySpace(out));
     image.appendSaveTag(SaveType::Sram512k);
-    EXPECT_FALSE(image.write("never-written.gba", false, out));
+    EXPECT_FALSE(image.write("never-written.gba", TagArea::Included, out));
     EXPECT_FALSE(std::filesystem::exists("never-written.gba"));
 }
 
@@ -62,12 +62,12 @@ TEST(RomImage, OutputIsTheWorkingHeaderThenTheImageInBothModes) {
     image.appendSaveTag(SaveType::Sram512k);
     image.finalizeHeader();
 
-    const Bytes inPlace = concatenated(image.outputSegments(true));
+    const Bytes inPlace = concatenated(image.outputSegments(TagArea::Omitted));
     ASSERT_EQ(inPlace.size(), 1000u);
     EXPECT_EQ(Bytes(inPlace.begin(), inPlace.begin() + 192), finalizedHeaderBytes(image));
     EXPECT_EQ(Bytes(inPlace.begin() + 192, inPlace.end()), Bytes(input.begin() + 192, input.end()));
 
-    const Bytes appended = concatenated(image.outputSegments(false));
+    const Bytes appended = concatenated(image.outputSegments(TagArea::Included));
     ASSERT_EQ(appended.size(), 1012u);
     EXPECT_EQ(Bytes(appended.begin(), appended.begin() + 1000), inPlace);
     EXPECT_EQ(std::string(appended.begin() + 1000, appended.end()), std::string("SRAM_V113\0\0\0", 12));
@@ -83,17 +83,17 @@ TEST(RomImage, ShortImageTakesTheDefaultsBehindItAndWritesTheHeaderAlone) {
     EXPECT_EQ(finalizedHeaderBytes(image), expectedHeader);
 
     image.finalizeHeader();
-    EXPECT_EQ(concatenated(image.outputSegments(true)), finalizedHeaderBytes(image));
+    EXPECT_EQ(concatenated(image.outputSegments(TagArea::Omitted)), finalizedHeaderBytes(image));
     // 100 + 12 bytes still fit under the header: the appended tag is covered too.
     image.appendSaveTag(SaveType::Sram512k);
-    EXPECT_EQ(concatenated(image.outputSegments(false)), finalizedHeaderBytes(image));
+    EXPECT_EQ(concatenated(image.outputSegments(TagArea::Included)), finalizedHeaderBytes(image));
 }
 
 TEST(RomImage, TagOfAHeaderSizedImageFollowsTheHeader) {
     const auto owned = loadedImage(patternBytes(192));
     RomImage& image = *owned;
     image.appendSaveTag(SaveType::Eeprom64k);
-    const Bytes out = concatenated(image.outputSegments(false));
+    const Bytes out = concatenated(image.outputSegments(TagArea::Included));
     ASSERT_EQ(out.size(), 204u);
     EXPECT_EQ(std::string(out.begin() + 192, out.end()), std::string("EEPROM_V120\0", 12));
 }
@@ -148,10 +148,10 @@ TEST_F(RomImageFiles, ProbeLoadAndWriteRoundTrip) {
     ASSERT_TRUE(image);
     image->appendSaveTag(SaveType::Flash1M);
     image->finalizeHeader();
-    ASSERT_TRUE(image->write(dir.file("tagged.gba"), false, out));
-    ASSERT_TRUE(image->write(dir.file("plain.gba"), true, out));
-    EXPECT_EQ(readFile(dir.file("tagged.gba")), concatenated(image->outputSegments(false)));
-    EXPECT_EQ(readFile(dir.file("plain.gba")), concatenated(image->outputSegments(true)));
+    ASSERT_TRUE(image->write(dir.file("tagged.gba"), TagArea::Included, out));
+    ASSERT_TRUE(image->write(dir.file("plain.gba"), TagArea::Omitted, out));
+    EXPECT_EQ(readFile(dir.file("tagged.gba")), concatenated(image->outputSegments(TagArea::Included)));
+    EXPECT_EQ(readFile(dir.file("plain.gba")), concatenated(image->outputSegments(TagArea::Omitted)));
     EXPECT_EQ(readFile(dir.file("in.gba")), input);
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.gba", "plain.gba", "tagged.gba"}));
@@ -162,7 +162,7 @@ TEST_F(RomImageFiles, ShortInputGivesAHeaderSizedFile) {
     auto image = loadFile(dir.file("short.gba"));
     ASSERT_TRUE(image);
     image->finalizeHeader();
-    ASSERT_TRUE(image->write(dir.file("out.gba"), true, out));
+    ASSERT_TRUE(image->write(dir.file("out.gba"), TagArea::Omitted, out));
     EXPECT_EQ(readFile(dir.file("out.gba")), finalizedHeaderBytes(*image));
 }
 
@@ -209,7 +209,7 @@ TEST_F(RomImageFiles, NamesWithANulByteNeverReachTheDisk) {
     EXPECT_FALSE(RomImage::canOpen(nul));
     auto image = loadFile(dir.file("in.gba"));
     ASSERT_TRUE(image);
-    EXPECT_FALSE(image->write(nul, false, out));
+    EXPECT_FALSE(image->write(nul, TagArea::Included, out));
     EXPECT_EQ(out.str(), "Problem creating file to write\n");
     EXPECT_EQ(readFile(dir.file("in.gba")), patternBytes(300));
 }
@@ -218,11 +218,11 @@ TEST_F(RomImageFiles, PaddedWritesAreOneStep) {
     writeFile(dir.file("in.gba"), patternBytes(1000));
     auto image = loadFile(dir.file("in.gba"));
     ASSERT_TRUE(image);
-    ASSERT_TRUE(image->write(dir.file("out.gba"), false, out, Padding::ToPowerOfTwo));
+    ASSERT_TRUE(image->write(dir.file("out.gba"), TagArea::Included, out, Padding::ToPowerOfTwo));
     const Bytes written = readFile(dir.file("out.gba"));
     ASSERT_EQ(written.size(), 1024u);
     EXPECT_EQ(Bytes(written.begin(), written.begin() + 1012),
-              concatenated(image->outputSegments(false)));
+              concatenated(image->outputSegments(TagArea::Included)));
     EXPECT_EQ(Bytes(written.begin() + 1012, written.end()), Bytes(12, 0xFF));
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.gba", "out.gba"}));
 }
@@ -232,8 +232,8 @@ TEST_F(RomImageFiles, WritingTwiceKeepsOnlyTheSecondFile) {
     auto image = loadFile(dir.file("in.gba"));
     ASSERT_TRUE(image);
     image->appendSaveTag(SaveType::Flash1M);
-    ASSERT_TRUE(image->write(dir.file("out.gba"), false, out));
-    ASSERT_TRUE(image->write(dir.file("out.gba"), true, out));
+    ASSERT_TRUE(image->write(dir.file("out.gba"), TagArea::Included, out));
+    ASSERT_TRUE(image->write(dir.file("out.gba"), TagArea::Omitted, out));
     EXPECT_EQ(readFile(dir.file("out.gba")).size(), 1000u);
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.gba", "out.gba"}));
 }
@@ -242,9 +242,9 @@ TEST_F(RomImageFiles, MissingFolderIsReportedAndTheImageStaysUsable) {
     writeFile(dir.file("in.gba"), patternBytes(500));
     auto image = loadFile(dir.file("in.gba"));
     ASSERT_TRUE(image);
-    EXPECT_FALSE(image->write(dir.file("no/such/folder/out.gba"), false, out));
+    EXPECT_FALSE(image->write(dir.file("no/such/folder/out.gba"), TagArea::Included, out));
     EXPECT_EQ(out.str(), "Problem creating file to write\n");
-    EXPECT_TRUE(image->write(dir.file("out.gba"), false, out));
+    EXPECT_TRUE(image->write(dir.file("out.gba"), TagArea::Included, out));
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.gba", "out.gba"}));
 }
 
@@ -255,7 +255,7 @@ TEST_F(RomImageFiles, WriteErrorsAreReportedNotPassedOffAsSuccess) {
     writeFile(dir.file("in.gba"), patternBytes(500));
     auto image = loadFile(dir.file("in.gba"));
     ASSERT_TRUE(image);
-    EXPECT_FALSE(image->write("/dev/full", false, out));
+    EXPECT_FALSE(image->write("/dev/full", TagArea::Included, out));
     EXPECT_EQ(out.str(), "Problem writing file\n");
 }
 

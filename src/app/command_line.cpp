@@ -72,9 +72,9 @@ int singleRun(std::span<const std::string> arguments, const CommandArguments& re
 // What one ROM's line on standard error says after it was written.
 std::string summary(const PatchOutcome& outcome) {
     std::vector<std::string> parts;
-    if (const auto type = outcome.tags.expected(outcome.mode)) {
+    if (const auto type = outcome.tags.expected(outcome.tagArea)) {
         const bool embedded = outcome.tags.embedded == type &&
-                              (outcome.tags.embeddedLast || outcome.mode == WriteMode::InPlace);
+                              (outcome.tags.embeddedLast || outcome.tagArea == TagArea::Omitted);
         parts.push_back("save tag " + std::to_string(static_cast<int>(*type)) +
                         (embedded ? " embedded" : " appended"));
     }

@@ -80,7 +80,7 @@ void otherUtilsMenu(std::istream& in, std::ostream& out) {
                 if (!readWord(name, in, out)) {
                     return;  // never write under the name still held from before
                 }
-                image->write(name, /*omitTagArea=*/true, out,
+                image->write(name, TagArea::Omitted, out,
                              pad ? Padding::ToPowerOfTwo : Padding::None);
                 break;
             default:

@@ -49,7 +49,7 @@ void applyOption(const std::string& argument, RomImage& image, const PatchReques
         case 's':
         case 'e': {
             auto tagged =
-                applySaveTagOption(argument, image, outcome.mode, outcome.tags, request.replace, out);
+                applySaveTagOption(argument, image, outcome.tagArea, outcome.tags, request.replace, out);
             if (tagged.noRoom) {
                 outcome.noRoom.push_back(argument);
             }
@@ -88,9 +88,8 @@ PatchOutcome patchRom(const std::string& input, const PatchRequest& request, std
     }
     image.finalizeHeader();
     // Padding is part of the one write: the output never shows up unpadded.
-    const bool omitTagArea = outcome.mode == WriteMode::InPlace;
     const Padding padding = outcome.padded ? Padding::ToPowerOfTwo : Padding::None;
-    outcome.written = image.write(outcome.outputName, omitTagArea, out, padding);
+    outcome.written = image.write(outcome.outputName, outcome.tagArea, out, padding);
     if (!outcome.written) {
         return outcome;
     }
@@ -101,7 +100,7 @@ PatchOutcome patchRom(const std::string& input, const PatchRequest& request, std
         saved.foundRoom = tags.foundRoom;
         saved.padded = padding == Padding::ToPowerOfTwo;
         saved.replaced = request.replace;
-        warnAboutReaders(outcome.outputName, image, omitTagArea, saved, err);
+        warnAboutReaders(outcome.outputName, image, outcome.tagArea, saved, err);
     }
     return outcome;
 }

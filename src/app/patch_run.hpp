@@ -28,7 +28,7 @@ struct PatchOutcome {
     bool written = false;
     std::string outputName;
     bool padded = false;
-    WriteMode mode = WriteMode::InPlace;
+    TagArea tagArea = TagArea::Omitted;
     TagsWritten tags;
     std::vector<std::string> noRoom;                // the -e arguments that found no room
     std::vector<LibraryStringChange> replaced;      // every change --replace listed

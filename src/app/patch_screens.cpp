@@ -58,11 +58,12 @@ void runPatchScreen(const PatchScreen& screen, std::istream& in, std::ostream& o
             if (!readWord(name, in, out)) {
                 return;  // never write under the name still held from before
             }
-            if (image->write(name, /*omitTagArea=*/screen.embed, out)) {
+            const TagArea tagArea = screen.embed ? TagArea::Omitted : TagArea::Included;
+            if (image->write(name, tagArea, out)) {
                 SaveRequest request;
                 request.type = *type;
                 request.embedded = screen.embed;
-                warnAboutReaders(name, *image, screen.embed, request, err);
+                warnAboutReaders(name, *image, tagArea, request, err);
             }
         }
         if (menu.lastChoice == menu.closingItemNumber()) {

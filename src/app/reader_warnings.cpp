@@ -19,12 +19,12 @@ constexpr std::int32_t kRemedySearchLimit = 16 << 20;
 
 }  // namespace
 
-void warnAboutReaders(const std::string& outputName, RomImage& image, bool omitTagArea,
+void warnAboutReaders(const std::string& outputName, RomImage& image, TagArea tagArea,
                       const SaveRequest& request, std::ostream& err) {
     // Emulators see the name the file system stored, which is what is judged.
     const std::string name = files::storedName(outputName);
     const ImageFacts written =
-        factsOfOutput(image, name, omitTagArea,
+        factsOfOutput(image, name, tagArea,
                            request.padded ? Padding::ToPowerOfTwo : Padding::None);
     const auto results = judgeImage(written);
     if (!needsWarning(request, results)) {

@@ -14,10 +14,10 @@
 
 namespace tagwright {
 
-// Prints the warning for the file just saved, if there is one; `omitTagArea` as given
+// Prints the warning for the file just saved, if there is one; `tagArea` as given
 // to write(). Looking for what would avoid it, other tags are tried on `image` itself;
 // it is left as it was but for its tag area, which a later save fills again.
-void warnAboutReaders(const std::string& name, RomImage& image, bool omitTagArea,
+void warnAboutReaders(const std::string& name, RomImage& image, TagArea tagArea,
                       const SaveRequest& request, std::ostream& err);
 
 }  // namespace tagwright

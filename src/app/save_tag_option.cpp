@@ -4,19 +4,19 @@
 
 namespace tagwright {
 
-std::optional<SaveType> TagsWritten::expected(WriteMode mode) const {
-    const bool appendedInFile = mode == WriteMode::Appended && appended;
+std::optional<SaveType> TagsWritten::expected(TagArea tagArea) const {
+    const bool appendedInFile = tagArea == TagArea::Included && appended;
     if (embedded && (embeddedLast || !appendedInFile)) {
         return embedded;
     }
     return appendedInFile ? appended : std::nullopt;
 }
 
-SaveTagOutcome applySaveTagOption(const std::string& argument, RomImage& image, WriteMode& mode,
+SaveTagOutcome applySaveTagOption(const std::string& argument, RomImage& image, TagArea& tagArea,
                                   TagsWritten& tags, bool replace, std::ostream& out) {
     SaveTagOutcome outcome;
     const bool append = argument.at(1) == 's';
-    mode = append ? WriteMode::Appended : WriteMode::InPlace;
+    tagArea = append ? TagArea::Included : TagArea::Omitted;
     if (argument.size() < 3) {
         out << "Need value for " << terminalSafe(argument) << '\n' << std::flush;
         return outcome;

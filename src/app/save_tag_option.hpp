@@ -11,12 +11,9 @@
 
 namespace tagwright {
 
-// In-place writes the image's own bytes; appended adds the gap and the tag area.
-enum class WriteMode { InPlace, Appended };
-
 // The tags a run has put into its image, and which of them came last.
 struct TagsWritten {
-    std::optional<SaveType> appended;  // in the tag area: in the file in the appended mode
+    std::optional<SaveType> appended;  // in the tag area: in the file with TagArea::Included
     std::optional<SaveType> embedded;  // inside the image: in the file in both modes
     bool embeddedLast = false;
     // The last type an option asked for, whether that option was -e, and whether its
@@ -25,9 +22,9 @@ struct TagsWritten {
     bool askedEmbedded = false;
     bool foundRoom = true;
 
-    // The type the file written in `mode` should read as: that of the last tag that
+    // The type the file written with `tagArea` should read as: that of the last tag that
     // is in it; nothing when it holds no tag.
-    std::optional<SaveType> expected(WriteMode mode) const;
+    std::optional<SaveType> expected(TagArea tagArea) const;
 };
 
 // What one -s or -e did.
@@ -37,12 +34,12 @@ struct SaveTagOutcome {
     std::vector<LibraryStringChange> replaced;  // with --replace: made, or not for want of room
 };
 
-// Handles one argument whose option letter is 's' or 'e'. The write mode changes
-// first (appended for -s, in-place for -e), whatever follows the letter; then a
+// Handles one argument whose option letter is 's' or 'e'. Whether the output carries
+// the tag area changes first (included for -s, omitted for -e), whatever follows the letter; then a
 // digit 1 to 6 tags the image, nothing prints "Need value for <arg>", and any
 // other character does nothing more. With `replace`, library strings of another
 // kind are overwritten (library_strings.hpp) before the tag is put in.
-SaveTagOutcome applySaveTagOption(const std::string& argument, RomImage& image, WriteMode& mode,
+SaveTagOutcome applySaveTagOption(const std::string& argument, RomImage& image, TagArea& tagArea,
                                   TagsWritten& tags, bool replace = false,
                                   std::ostream& out = std::cout);
 

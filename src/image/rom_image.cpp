@@ -18,7 +18,7 @@ std::size_t RomImage::tagAreaOffset(std::int32_t size) {
 
 RomImage::RomImage(std::int32_t size, std::ostream& out) : size_(size) {
     if (size >= 0) {
-        // calloc gives the zero gap and tag area the appended mode relies on, and for
+        // calloc gives the zero gap and tag area that TagArea::Included writes, and for
         // large images fresh zero pages from the system at no extra cost.
         data_.reset(static_cast<std::uint8_t*>(std::calloc(tagAreaOffset(size) + kTagAreaSize, 1)));
     }
@@ -127,20 +127,20 @@ bool RomImage::findEmptySpace(std::ostream& out) {
     return true;
 }
 
-std::uint64_t RomImage::outputFill(bool omitTagArea, Padding padding) const {
+std::uint64_t RomImage::outputFill(TagArea tagArea, Padding padding) const {
     if (padding != Padding::ToPowerOfTwo) {
         return 0;
     }
-    const auto segments = outputSegments(omitTagArea);
+    const auto segments = outputSegments(tagArea);
     const std::uint64_t length = segments[0].size() + segments[1].size();
     return paddedLength(length) - length;
 }
 
-std::array<std::span<const std::uint8_t>, 2> RomImage::outputSegments(bool omitTagArea) const {
+std::array<std::span<const std::uint8_t>, 2> RomImage::outputSegments(TagArea tagArea) const {
     const std::span<const std::uint8_t> head(reinterpret_cast<const std::uint8_t*>(&header_),
                                              CartridgeHeader::kSize);
     auto body = buffer();
-    if (omitTagArea && !body.empty()) {
+    if (tagArea == TagArea::Omitted && !body.empty()) {
         body = body.first(static_cast<std::size_t>(size_));
     }
     if (body.size() <= CartridgeHeader::kSize) {

@@ -14,9 +14,9 @@
 //
 // Output file written by write():
 //
-//   in-place mode (omitTagArea = true):  the image's size bytes
-//   appended mode (omitTagArea = false): the image's size bytes, the zero gap, then
-//                                        the tag area (12 to 15 bytes more)
+//   TagArea::Omitted:   the image's size bytes
+//   TagArea::Included:  the image's size bytes, the zero gap, then the tag area
+//                       (12 to 15 bytes more)
 //
 // with the working header over bytes 0..191; a file shorter than 192 bytes grows
 // to 192 bytes (the header alone).
@@ -45,6 +45,10 @@
 namespace tagwright {
 
 enum class Padding { None, ToPowerOfTwo };
+
+// Whether an output file carries the zero gap and the tag area after the image (an
+// appended tag) or ends with the image (a tag, if any, is inside it).
+enum class TagArea { Omitted, Included };
 
 class RomImage {
   public:
@@ -91,7 +95,7 @@ class RomImage {
     // when asked, in one step: the name shows the old file until the new one is
     // complete and synced, and a failure leaves it as it was. A failure to write the
     // padding is "Problem padding file".
-    bool write(const std::string& name, bool omitTagArea, std::ostream& out = std::cout,
+    bool write(const std::string& name, TagArea tagArea, std::ostream& out = std::cout,
                Padding padding = Padding::None) const;
     // Pads the named, existing file with 0xFF bytes to the next power of two, by the
     // same one-step replacement. On failure the file is as it was.
@@ -127,9 +131,9 @@ class RomImage {
 
     // The bytes write() puts into the file, in order: the working header, then the
     // buffer from offset 192 up to the end of the image or of the tag area.
-    std::array<std::span<const std::uint8_t>, 2> outputSegments(bool omitTagArea) const;
+    std::array<std::span<const std::uint8_t>, 2> outputSegments(TagArea tagArea) const;
     // How many 0xFF bytes write() puts after those segments.
-    std::uint64_t outputFill(bool omitTagArea, Padding padding) const;
+    std::uint64_t outputFill(TagArea tagArea, Padding padding) const;
 
   private:
     struct FreeDeleter {

@@ -77,15 +77,15 @@ bool RomImage::load(const std::string& name, std::ostream& out,
     return false;
 }
 
-bool RomImage::write(const std::string& name, bool omitTagArea, std::ostream& out,
+bool RomImage::write(const std::string& name, TagArea tagArea, std::ostream& out,
                      Padding padding) const {
     if (!data_) {
         return false;
     }
-    const auto segments = outputSegments(omitTagArea);
+    const auto segments = outputSegments(tagArea);
     files::Content content;
     content.segments = segments;
-    content.fillCount = outputFill(omitTagArea, padding);
+    content.fillCount = outputFill(tagArea, padding);
     content.fillByte = kPaddingByte;
     // What this stream holds must come out before anything written to the same descriptor.
     out.flush();

@@ -38,11 +38,11 @@ class Search {
         embedded.embed = true;
 
         image.appendSaveTag(asked_);
-        judge(appended, image, false);
+        judge(appended, image, TagArea::Included);
         if (done()) {
             return;
         }
-        judge(padded, image, false);
+        judge(padded, image, TagArea::Included);
         if (done() || skipped(embedded)) {
             return;
         }
@@ -53,7 +53,7 @@ class Search {
             return;
         }
         image.embedSaveTag(asked_);
-        judge(embedded, image, true);
+        judge(embedded, image, TagArea::Omitted);
         image.clearEmbeddedTag();
     }
 
@@ -69,12 +69,12 @@ class Search {
 
     bool skipped(const TagCommand& command) const { return skip_ && skip_(command); }
 
-    void judge(const TagCommand& command, const RomImage& image, bool omitTagArea) {
+    void judge(const TagCommand& command, const RomImage& image, TagArea tagArea) {
         if (skipped(command)) {
             return;  // what was just used: judged already
         }
         const auto results = judgeImage(factsOfOutput(
-            image, outputName_, omitTagArea, command.pad ? Padding::ToPowerOfTwo : Padding::None));
+            image, outputName_, tagArea, command.pad ? Padding::ToPowerOfTwo : Padding::None));
         bool works = true;
         TagCommand tried = command;
         for (const ReaderResult& r : results) {
@@ -118,12 +118,12 @@ std::unique_ptr<RomImage> copyOf(const RomImage& image) {
 
 }  // namespace
 
-ImageFacts factsOfOutput(const RomImage& image, const std::string& name, bool omitTagArea,
+ImageFacts factsOfOutput(const RomImage& image, const std::string& name, TagArea tagArea,
                          Padding padding) {
     // The scanner told the size in advance reads the pieces where they lie, without
     // copying them.
-    const auto segments = image.outputSegments(omitTagArea);
-    const std::uint64_t fill = image.outputFill(omitTagArea, padding);
+    const auto segments = image.outputSegments(tagArea);
+    const std::uint64_t fill = image.outputFill(tagArea, padding);
     ImageScanner scanner(name, segments[0].size() + segments[1].size() + fill);
     // In slices that stay in the processor's cache while the checksum and the string
     // search both go over them.

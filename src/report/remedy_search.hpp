@@ -58,7 +58,7 @@ struct TagCommand {
 
 // The facts of the file that write() makes of `image` with these arguments, gathered
 // from the bytes in memory under the file's `name`.
-ImageFacts factsOfOutput(const RomImage& image, const std::string& name, bool omitTagArea,
+ImageFacts factsOfOutput(const RomImage& image, const std::string& name, TagArea tagArea,
                          Padding padding);
 
 // Whether every reader that a tag can change gives `asked`.

@@ -76,10 +76,11 @@ PatchResult patchImage(std::span<const std::uint8_t> image, const PatchRequest& 
         rom.appendSaveTag(request.type);
     }
 
-    const auto segments = rom.outputSegments(embed);
+    const TagArea tagArea = embed ? TagArea::Omitted : TagArea::Included;
+    const auto segments = rom.outputSegments(tagArea);
     const std::uint64_t length = segments[0].size() + segments[1].size();
     const std::uint64_t total =
-        length + rom.outputFill(embed, result.padded ? Padding::ToPowerOfTwo : Padding::None);
+        length + rom.outputFill(tagArea, result.padded ? Padding::ToPowerOfTwo : Padding::None);
     if (total > std::numeric_limits<std::size_t>::max()) {
         return refused("The patched file would be too large.");
     }
@@ -101,7 +102,7 @@ PatchResult patchImage(std::span<const std::uint8_t> image, const PatchRequest& 
     said.padded = result.padded;
     said.replaced = request.replaceStrings;
     std::ostringstream warning;
-    warnAboutReaders(request.outputName, rom, embed, said, warning);
+    warnAboutReaders(request.outputName, rom, tagArea, said, warning);
     result.warning = warning.str();
     if (!result.warning.empty() && result.warning.back() == '\n') {
         result.warning.pop_back();
