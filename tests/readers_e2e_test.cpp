@@ -154,7 +154,7 @@ TEST_F(Readers, InfoAsJsonLinesForScripts) {
               std::string::npos);
     EXPECT_NE(lines[0].find(R"({"id":"open-agb-firm","name":"open_agb_firm","outcome":"sram",)"
                             R"("bytes":32768,"decided_by":"string","fallback":false,)"
-                            R"("reads_strings":true,"warned":true,"reason":""})"),
+                            R"("reads_strings":true,"tag_can_change":true,"reason":""})"),
               std::string::npos);
     const std::string verdict =
         R"("verdict":{"ok":true,"asked":[{"type":6,"text":"SRAM"}],"disagreeing":[],)"

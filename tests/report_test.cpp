@@ -123,11 +123,11 @@ TEST(TypeAsked, LibraryStringsAskForTheirType) {
 // Results named as readers, in the order given.
 std::vector<ReaderResult> named(std::vector<std::tuple<const char*, ReaderResult, bool>> list) {
     std::vector<ReaderResult> results;
-    for (auto& [name, r, warnable] : list) {
+    for (auto& [name, r, tagCanChange] : list) {
         r.id = name;
         r.name = name;
-        r.warnable = warnable;
-        r.readsStrings = warnable || std::string_view(name) == "DeSmuME";
+        r.tagCanChange = tagCanChange;
+        r.readsStrings = tagCanChange || std::string_view(name) == "DeSmuME";
         results.push_back(std::move(r));
     }
     return results;
@@ -164,7 +164,7 @@ TEST(Groups, OutcomeOnceThenItsReadersWithTheirNotes) {
                      }));
 }
 
-TEST(Warning, GivenExactlyWhenAWarnableReaderMissesTheTypeAsked) {
+TEST(Warning, GivenExactlyWhenATagChangeableReaderMissesTheTypeAsked) {
     ImageFacts facts;
     facts.name = "out.gba";
     SaveRequest request;

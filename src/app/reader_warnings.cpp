@@ -31,7 +31,7 @@ void warnAboutReaders(const std::string& outputName, RomImage& image, TagArea ta
         return;
     }
     if (std::all_of(results.begin(), results.end(), [&request](const ReaderResult& r) {
-            return !r.warnable || givesTypeAsked(r, request.type) || refusesHeader(r);
+            return !r.tagCanChange || givesTypeAsked(r, request.type) || refusesHeader(r);
         })) {
         err << saveWarning(name, request, written, results, {}) << std::endl;
         return;  // only the header's text is in the way: no tag option changes that

@@ -6,7 +6,7 @@ namespace tagwright {
 
 namespace {
 
-// id, name, reads strings, may be warned about, the reader, its need of the CRC-32.
+// id, name, reads strings, a tag can change it, the reader, its need of the CRC-32.
 const ReaderInfo kReaders[] = {
     {"vbam", "VBA-M", true, true, readVbam, vbamNeedsChecksum},
     {"vbam-libretro", "VBA-M libretro", true, true, readVbamLibretro, nullptr},
@@ -56,7 +56,7 @@ std::vector<ReaderResult> judgeImage(const ImageFacts& facts) {
         result.id = reader.id;
         result.name = reader.name;
         result.readsStrings = reader.readsStrings;
-        result.warnable = reader.warnable;
+        result.tagCanChange = reader.tagCanChange;
         results.push_back(std::move(result));
     }
     return results;

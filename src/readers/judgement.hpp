@@ -20,7 +20,7 @@ struct ReaderInfo {
     std::string_view id;
     std::string_view name;
     bool readsStrings;
-    bool warnable;  // reads strings and a tag can change what it gives
+    bool tagCanChange;  // reads strings and a tag can change what it gives
     ReaderResult (*read)(const ImageFacts& facts);
     // Whether the reader needs the file's CRC-32, judged from the first 0x200 bytes
     // (facts holding only `head`); none: never.

@@ -33,7 +33,7 @@ struct ReaderResult {
     std::string_view id;    // "vbam", "open-agb-firm", ...
     std::string_view name;  // "VBA-M", "open_agb_firm", ...
     bool readsStrings = true;
-    bool warnable = true;  // reads strings and a tag can change it (not DeSmuME's slot)
+    bool tagCanChange = true;  // reads strings and a tag can change it (not DeSmuME's slot)
     SaveKind outcome = SaveKind::None;
     std::optional<std::uint32_t> bytes;
     DecidedBy decidedBy = DecidedBy::String;

@@ -53,7 +53,7 @@ void writeReader(JsonWriter& json, const ReaderResult& r) {
     json.key("decided_by").string(decidedByWord(r.decidedBy));
     json.key("fallback").boolean(r.fallback);
     json.key("reads_strings").boolean(r.readsStrings);
-    json.key("warned").boolean(r.warnable);
+    json.key("tag_can_change").boolean(r.tagCanChange);
     json.key("reason").string(r.reason);
     json.endObject();
 }

@@ -9,10 +9,11 @@
 //               fixed_ok, complement, complement_expected, complement_ok, starts
 //   strings     [{offset, text, aligned}] for each save-type string place
 //   readers     [{id, name, outcome, bytes, decided_by, fallback, reads_strings,
-//                 warned, reason}] in the readers' own order; outcome one of eeprom,
+//                 tag_can_change, reason}] in the readers' own order; outcome one of eeprom,
 //               sram, flash, none, runtime, refused; bytes the size the reader fixes or
 //               null; decided_by one of string, default, table, game-code, name, size,
-//               header; warned: whether a save warns about this reader
+//               header; tag_can_change: whether a tag can change what the reader gives (only
+//               those are judged by the verdict and warned about after a save)
 //   verdict     {ok, asked: [{type, text}], disagreeing: [ids], commands: [{type,
 //               options, command, needs_text_header}]}; options and command are null
 //               when no command helps; needs_text_header: it helps only once the title,

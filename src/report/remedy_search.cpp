@@ -78,9 +78,9 @@ class Search {
         bool works = true;
         TagCommand tried = command;
         for (const ReaderResult& r : results) {
-            if (r.warnable && r.outcome == SaveKind::Refused && r.decidedBy == DecidedBy::Header) {
+            if (r.tagCanChange && r.outcome == SaveKind::Refused && r.decidedBy == DecidedBy::Header) {
                 tried.needsTextHeader = true;
-            } else if (r.warnable && !givesTypeAsked(r, asked_)) {
+            } else if (r.tagCanChange && !givesTypeAsked(r, asked_)) {
                 works = false;
                 tableDecided_ = tableDecided_ || r.decidedBy == DecidedBy::Table ||
                                 r.decidedBy == DecidedBy::GameCode;
@@ -159,9 +159,9 @@ std::string TagCommand::optionsAndNeeds() const {
                             : "");
 }
 
-bool allWarnableGive(std::span<const ReaderResult> results, SaveType asked) {
+bool allTagChangeableGive(std::span<const ReaderResult> results, SaveType asked) {
     return std::all_of(results.begin(), results.end(), [&](const ReaderResult& r) {
-        return !r.warnable || givesTypeAsked(r, asked);
+        return !r.tagCanChange || givesTypeAsked(r, asked);
     });
 }
 

@@ -62,7 +62,7 @@ ImageFacts factsOfOutput(const RomImage& image, const std::string& name, TagArea
                          Padding padding);
 
 // Whether every reader that a tag can change gives `asked`.
-bool allWarnableGive(std::span<const ReaderResult> results, SaveType asked);
+bool allTagChangeableGive(std::span<const ReaderResult> results, SaveType asked);
 
 // The file a command writes and who gives what there.
 struct TriedCommand {

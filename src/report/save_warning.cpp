@@ -50,7 +50,7 @@ TagCommand SaveRequest::command() const {
 }
 
 bool needsWarning(const SaveRequest& request, std::span<const ReaderResult> written) {
-    return !allWarnableGive(written, request.type);
+    return !allTagChangeableGive(written, request.type);
 }
 
 std::string saveWarning(const std::string& outputName, const SaveRequest& request,
@@ -63,7 +63,7 @@ std::string saveWarning(const std::string& outputName, const SaveRequest& reques
     bool nameRefused = false;
     bool headerOnly = true;
     for (std::size_t i = 0; i < results.size(); ++i) {
-        include[i] = results[i].warnable && !givesTypeAsked(results[i], request.type);
+        include[i] = results[i].tagCanChange && !givesTypeAsked(results[i], request.type);
         nameRefused = nameRefused || (include[i] && results[i].decidedBy == DecidedBy::Name);
         headerOnly = headerOnly && (!include[i] || refusesHeader(results[i]));
     }

@@ -11,7 +11,7 @@ Verdict verdictOf(const HeaderFacts& header, const ImageFacts& facts,
     verdict.asked = typesTheStringsAsk(facts);
     if (verdict.asked.size() == 1) {
         for (std::size_t i = 0; i < results.size(); ++i) {
-            if (results[i].warnable && !givesTypeAsked(results[i], verdict.asked.front())) {
+            if (results[i].tagCanChange && !givesTypeAsked(results[i], verdict.asked.front())) {
                 verdict.disagreeing.push_back(i);
             }
         }
