@@ -53,11 +53,11 @@ void checkScan(const Bytes& bytes) {
         }
         const auto again = pieces.finish();
         require(again.size == whole.size && again.crc32 == whole.crc32 &&
-                    again.placeCount == whole.placeCount && again.hits.size() == whole.hits.size(),
+                    again.placeCount == whole.placeCount && again.places.size() == whole.places.size(),
                 "readers: pieces and whole differ");
-        for (std::size_t i = 0; i < whole.hits.size(); ++i) {
-            const StringPlace& a = again.hits[i];
-            const StringPlace& b = whole.hits[i];
+        for (std::size_t i = 0; i < whole.places.size(); ++i) {
+            const StringPlace& a = again.places[i];
+            const StringPlace& b = whole.places[i];
             require(a.offset == b.offset && a.marks == b.marks && a.libraryString == b.libraryString &&
                         a.zerosInFile == b.zerosInFile && a.roomAfter == b.roomAfter &&
                         a.zerosOneMiBBuffer == b.zerosOneMiBBuffer &&
@@ -79,12 +79,12 @@ void checkScan(const Bytes& bytes) {
         places += any ? 1 : 0;
     }
     require(whole.placeCount == places, "readers: the places counted");
-    for (const StringPlace& hit : whole.hits) {
+    for (const StringPlace& place : whole.places) {
         for (std::size_t m = 0; m < kMarkCount; ++m) {
             const std::string_view text = kMarkTexts[m];
-            const bool there = hit.offset + text.size() <= bytes.size() &&
-                               std::memcmp(bytes.data() + hit.offset, text.data(), text.size()) == 0;
-            require(there == hit.has(static_cast<Mark>(m)), "readers: a place's marks");
+            const bool there = place.offset + text.size() <= bytes.size() &&
+                               std::memcmp(bytes.data() + place.offset, text.data(), text.size()) == 0;
+            require(there == place.has(static_cast<Mark>(m)), "readers: a place's marks");
         }
     }
 }

@@ -218,7 +218,7 @@ TEST(ImageFacts, FindsWhatAPlainSearchFindsWhateverThePieces) {
         const ImageFacts facts = scanner.finish();
         EXPECT_EQ(facts.placeCount, expected.size()) << "pieces of " << piece;
         std::vector<std::pair<std::uint64_t, std::uint32_t>> got;
-        for (const StringPlace& place : facts.hits) {
+        for (const StringPlace& place : facts.places) {
             got.emplace_back(place.offset, place.marks);
         }
         EXPECT_EQ(got, expected) << "pieces of " << piece;
@@ -235,12 +235,12 @@ TEST(ImageFacts, RepeatsAreListedOnceAndTheFirstStays) {
     }
     put(image, 0x2FFF00, std::string("FLASH1M_V103\0\0\0\0", 16));
     const ImageFacts facts = factsOfBytes(image, "repeat.gba");
-    EXPECT_LE(facts.hits.size(), 8u);
+    EXPECT_LE(facts.places.size(), 8u);
     EXPECT_GT(facts.placeCount, 190000u);
-    ASSERT_FALSE(facts.hits.empty());
-    EXPECT_EQ(facts.hits.front().offset, 0x1000u);
-    EXPECT_EQ(facts.hits.front().text, "SRAM_V113");
-    EXPECT_EQ(facts.hits.back().offset, 0x2FFF00u);
+    ASSERT_FALSE(facts.places.empty());
+    EXPECT_EQ(facts.places.front().offset, 0x1000u);
+    EXPECT_EQ(facts.places.front().text, "SRAM_V113");
+    EXPECT_EQ(facts.places.back().offset, 0x2FFF00u);
     // NanoBoyAdvance takes the first aligned string: the repeats decide, not the Flash one.
     const auto results = judgeImage(facts);
     EXPECT_EQ(results[2].id, "nba");
@@ -254,15 +254,15 @@ TEST(ImageFacts, RecordsTheZerosAfterALibraryStringAtTheEnd) {
     put(image, 0x1000, "FLASH1M_V103");
     put(image, 0xFFD, "SRA");  // cut by the next string: no SRAM place
     const ImageFacts facts = factsOfBytes(image, "end.gba");
-    ASSERT_EQ(facts.hits.size(), 1u);
-    const StringPlace& hit = facts.hits[0];
-    EXPECT_TRUE(hit.has(Mark::Flash1MV));
-    EXPECT_TRUE(hit.has(Mark::FlasWord));
-    EXPECT_FALSE(hit.has(Mark::FlashV));
-    EXPECT_EQ(hit.roomAfter, 0);
-    EXPECT_EQ(hit.zerosInFile, 0);
-    EXPECT_EQ(hit.zerosOneMiBBuffer, 4);  // a fresh buffer holds zeros
-    EXPECT_EQ(hit.lead, "SRA");
+    ASSERT_EQ(facts.places.size(), 1u);
+    const StringPlace& place = facts.places[0];
+    EXPECT_TRUE(place.has(Mark::Flash1MV));
+    EXPECT_TRUE(place.has(Mark::FlasWord));
+    EXPECT_FALSE(place.has(Mark::FlashV));
+    EXPECT_EQ(place.roomAfter, 0);
+    EXPECT_EQ(place.zerosInFile, 0);
+    EXPECT_EQ(place.zerosOneMiBBuffer, 4);  // a fresh buffer holds zeros
+    EXPECT_EQ(place.lead, "SRA");
 }
 
 }  // namespace

@@ -24,12 +24,12 @@ ReaderResult readAres(const ImageFacts& facts) {
     }
     TypeSet types;
     bool inLastSixteen = false;
-    for (const StringPlace& hit : facts.hits) {
-        const TypeSet named = typesNamedAt(hit, kAresMarks);
+    for (const StringPlace& place : facts.places) {
+        const TypeSet named = typesNamedAt(place, kAresMarks);
         if (named.empty()) {
             continue;
         }
-        if (hit.offset + 16 >= facts.size) {
+        if (place.offset + 16 >= facts.size) {
             inLastSixteen = true;
             continue;
         }

@@ -12,21 +12,21 @@
 namespace tagwright {
 
 ReaderResult readDesmume(const ImageFacts& facts) {
-    for (const StringPlace& hit : facts.hits) {
-        if (!hit.aligned() || hit.offset + 4 >= facts.size) {
+    for (const StringPlace& place : facts.places) {
+        if (!place.aligned() || place.offset + 4 >= facts.size) {
             continue;
         }
-        if (hit.has(Mark::EeprWord)) {
+        if (place.has(Mark::EeprWord)) {
             return resultOf("EEPROM", DecidedBy::String);
         }
-        if (hit.has(Mark::SramWord)) {
+        if (place.has(Mark::SramWord)) {
             return resultOf("SRAM", DecidedBy::String);
         }
-        if (hit.has(Mark::FlasWord)) {
-            return resultOf(hit.has(Mark::Flash1MUnderscore) ? "FLASH128K" : "FLASH64K",
+        if (place.has(Mark::FlasWord)) {
+            return resultOf(place.has(Mark::Flash1MUnderscore) ? "FLASH128K" : "FLASH64K",
                             DecidedBy::String);
         }
-        if (hit.has(Mark::SiirWord)) {
+        if (place.has(Mark::SiirWord)) {
             return resultOf("SIIRTC", DecidedBy::String,
                             "the clock's string SIIRTC_V comes first and ends its search");
         }

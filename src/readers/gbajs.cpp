@@ -65,22 +65,22 @@ ReaderResult readGbaJs(const ImageFacts& facts) {
     constexpr std::uint64_t kStart = 0xE4;
     const std::uint64_t end = std::min(facts.size, kMaxRomSize);
     bool missed = false;
-    for (const StringPlace& hit : facts.hits) {
+    for (const StringPlace& place : facts.places) {
         bool candidate = false;
         for (const Mark mark : {Mark::FlashV, Mark::Flash512V, Mark::Flash1MV, Mark::SramV,
                                 Mark::EepromV}) {
-            candidate = candidate || (hit.has(mark) && hit.endOf(mark) <= end);
+            candidate = candidate || (place.has(mark) && place.endOf(mark) <= end);
         }
-        if (!candidate || hit.offset < kStart) {
+        if (!candidate || place.offset < kStart) {
             continue;
         }
         // The matcher's state here follows from the text run that leads into this place
         // (a byte outside the strings' letters leaves it with nothing started).
-        std::string_view lead = hit.lead;
-        if (lead.size() > hit.offset - kStart) {
-            lead.remove_prefix(lead.size() - static_cast<std::size_t>(hit.offset - kStart));
+        std::string_view lead = place.lead;
+        if (lead.size() > place.offset - kStart) {
+            lead.remove_prefix(lead.size() - static_cast<std::size_t>(place.offset - kStart));
         }
-        const std::string run = std::string(lead) + hit.text;
+        const std::string run = std::string(lead) + place.text;
         if (const auto found = matcherFinds(run); found) {
             TypeSet seen;
             seen.add(typeOf(*found));

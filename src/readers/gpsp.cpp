@@ -31,21 +31,21 @@ struct Found {
     std::uint64_t end;  // where the string ends
 };
 
-std::optional<Found> typeAt(const StringPlace& hit) {
-    if (hit.has(Mark::EepromV)) {
-        return Found{StringType::Eeprom, hit.endOf(Mark::EepromV)};
+std::optional<Found> typeAt(const StringPlace& place) {
+    if (place.has(Mark::EepromV)) {
+        return Found{StringType::Eeprom, place.endOf(Mark::EepromV)};
     }
-    if (hit.has(Mark::SramV)) {
-        return Found{StringType::Sram, hit.endOf(Mark::SramV)};
+    if (place.has(Mark::SramV)) {
+        return Found{StringType::Sram, place.endOf(Mark::SramV)};
     }
-    if (hit.has(Mark::Flash1MV)) {
-        return Found{StringType::Flash128k, hit.endOf(Mark::Flash1MV)};
+    if (place.has(Mark::Flash1MV)) {
+        return Found{StringType::Flash128k, place.endOf(Mark::Flash1MV)};
     }
-    if (hit.has(Mark::Flash512V)) {
-        return Found{StringType::Flash64k, hit.endOf(Mark::Flash512V)};
+    if (place.has(Mark::Flash512V)) {
+        return Found{StringType::Flash64k, place.endOf(Mark::Flash512V)};
     }
-    if (hit.has(Mark::FlashV)) {
-        return Found{StringType::Flash64k, hit.endOf(Mark::FlashV)};
+    if (place.has(Mark::FlashV)) {
+        return Found{StringType::Flash64k, place.endOf(Mark::FlashV)};
     }
     return std::nullopt;
 }
@@ -78,8 +78,8 @@ ReaderResult readGpsp(const ImageFacts& facts) {
                          code3 == "BPE" || code3 == "BPR" || code3 == "BPG";
 
     TypeSet firstPass;
-    for (const StringPlace& hit : facts.hits) {
-        if (const auto found = typeAt(hit); found && found->end <= kOneMiB) {
+    for (const StringPlace& place : facts.places) {
+        if (const auto found = typeAt(place); found && found->end <= kOneMiB) {
             firstPass.add(found->type);
         }
     }
@@ -92,14 +92,14 @@ ReaderResult readGpsp(const ImageFacts& facts) {
     } else {
         const std::uint64_t loaded = std::min(rounded, kMaxRomSize);
         TypeSet secondPass;
-        for (const StringPlace& hit : facts.hits) {
-            const auto found = typeAt(hit);
-            if (!found || !hit.aligned() || hit.offset >= loaded) {
+        for (const StringPlace& place : facts.places) {
+            const auto found = typeAt(place);
+            if (!found || !place.aligned() || place.offset >= loaded) {
                 continue;
             }
-            const std::uint64_t blockStart = hit.offset / kOneMiB * kOneMiB;
+            const std::uint64_t blockStart = place.offset / kOneMiB * kOneMiB;
             const std::uint64_t blockLength = std::min(kOneMiB, loaded - blockStart);
-            if (hit.offset - blockStart + 12 <= blockLength) {
+            if (place.offset - blockStart + 12 <= blockLength) {
                 secondPass.add(found->type);
             }
         }

@@ -31,8 +31,8 @@ ReaderResult readHades(const ImageFacts& facts) {
         return tableResult(row->cell[1], facts.gameCode());
     }
     TypeSet types;
-    for (const StringPlace& hit : facts.hits) {
-        types.add(typesNamedAt(hit, kUnderscoreMarks));
+    for (const StringPlace& place : facts.places) {
+        types.add(typesNamedAt(place, kUnderscoreMarks));
     }
     ReaderResult result = stringResult(types.firstOf({StringType::Eeprom, StringType::Sram,
                                                       StringType::Flash128k, StringType::Flash64k}),

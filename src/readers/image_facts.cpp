@@ -89,23 +89,23 @@ std::uint8_t ImageScanner::recentByte(std::uint64_t offset) const {
     return recent_[offset % kRecent];
 }
 
-void ImageScanner::record(StringPlace hit) {
+void ImageScanner::record(StringPlace place) {
     ++facts_.placeCount;
-    if (hit.offset >= 0x100) {
-        std::string kind(reinterpret_cast<const char*>(&hit.marks), sizeof hit.marks);
-        kind.push_back(static_cast<char>(hit.libraryString));
-        kind.push_back(static_cast<char>(hit.zerosInFile));
-        kind.push_back(static_cast<char>(hit.roomAfter));
-        kind.push_back(static_cast<char>(hit.offset % 4));
-        const std::uint64_t block = hit.offset / kOneMiB;
+    if (place.offset >= 0x100) {
+        std::string kind(reinterpret_cast<const char*>(&place.marks), sizeof place.marks);
+        kind.push_back(static_cast<char>(place.libraryString));
+        kind.push_back(static_cast<char>(place.zerosInFile));
+        kind.push_back(static_cast<char>(place.roomAfter));
+        kind.push_back(static_cast<char>(place.offset % 4));
+        const std::uint64_t block = place.offset / kOneMiB;
         kind.append(reinterpret_cast<const char*>(&block), sizeof block);
-        kind += hit.lead;
+        kind += place.lead;
         if (!seenKinds_.insert(std::move(kind)).second) {
             return;
         }
     }
-    if (facts_.hits.size() < ImageFacts::kMaxHits) {
-        facts_.hits.push_back(std::move(hit));
+    if (facts_.places.size() < ImageFacts::kMaxPlaces) {
+        facts_.places.push_back(std::move(place));
     }
 }
 
@@ -122,22 +122,22 @@ void ImageScanner::testAt(const std::uint8_t* at, std::size_t available, std::ui
     if (marks == 0) {
         return;
     }
-    StringPlace hit;
-    hit.offset = offset;
-    hit.marks = marks;
+    StringPlace place;
+    place.offset = offset;
+    place.marks = marks;
     const auto library = tables::sdkStrings();
     for (std::size_t i = 0; i < library.size(); ++i) {
         const std::string_view text = library[i].cell[0];
         if (!startsWith(at, available, text)) {
             continue;
         }
-        hit.libraryString = static_cast<int>(i);
+        place.libraryString = static_cast<int>(i);
         const std::size_t room = std::min(available - text.size(), kZerosCounted);
-        hit.roomAfter = static_cast<std::uint8_t>(room);
-        while (hit.zerosInFile < room && at[text.size() + hit.zerosInFile] == 0) {
-            ++hit.zerosInFile;
+        place.roomAfter = static_cast<std::uint8_t>(room);
+        while (place.zerosInFile < room && at[text.size() + place.zerosInFile] == 0) {
+            ++place.zerosInFile;
         }
-        hit.zerosOneMiBBuffer = hit.zerosSixtyFourKiBBuffer = hit.zerosInFile;
+        place.zerosOneMiBBuffer = place.zerosSixtyFourKiBBuffer = place.zerosInFile;
         break;
     }
     for (std::size_t back = 1; back <= kLongestLead && back <= offset; ++back) {
@@ -145,12 +145,12 @@ void ImageScanner::testAt(const std::uint8_t* at, std::size_t available, std::ui
         if (!isTextCharacter(c)) {
             break;
         }
-        hit.lead.insert(hit.lead.begin(), static_cast<char>(c));
+        place.lead.insert(place.lead.begin(), static_cast<char>(c));
     }
     for (std::size_t i = 0; i < std::min(available, kLongestText) && isTextCharacter(at[i]); ++i) {
-        hit.text.push_back(static_cast<char>(at[i]));
+        place.text.push_back(static_cast<char>(at[i]));
     }
-    record(std::move(hit));
+    record(std::move(place));
 }
 
 void ImageScanner::scanRange(const std::uint8_t* bytes, std::size_t from, std::size_t to,
@@ -342,12 +342,12 @@ void ImageScanner::flushCarry() {
     carry_.clear();
 }
 
-std::uint8_t ImageScanner::zerosThroughBuffer(const StringPlace& hit, std::uint64_t buffer) const {
-    if (hit.zerosInFile < hit.roomAfter) {
-        return hit.zerosInFile;  // a byte of the file ends the run
+std::uint8_t ImageScanner::zerosThroughBuffer(const StringPlace& place, std::uint64_t buffer) const {
+    if (place.zerosInFile < place.roomAfter) {
+        return place.zerosInFile;  // a byte of the file ends the run
     }
-    const std::uint64_t end = hit.offset + tables::sdkStrings()[static_cast<std::size_t>(hit.libraryString)].cell[0].size();
-    std::uint8_t zeros = hit.zerosInFile;
+    const std::uint64_t end = place.offset + tables::sdkStrings()[static_cast<std::size_t>(place.libraryString)].cell[0].size();
+    std::uint8_t zeros = place.zerosInFile;
     for (std::uint64_t at = end + zeros; zeros < kZerosCounted; ++at, ++zeros) {
         std::uint8_t byte = 0;  // a part of the buffer never filled
         if (at >= buffer) {
@@ -383,10 +383,10 @@ ImageFacts ImageScanner::finish() {
         }
     }
     const bool windowsKept = !expectedSize_ || *expectedSize_ == fed_;
-    for (StringPlace& hit : facts_.hits) {
-        if (windowsKept && hit.libraryString >= 0 && hit.roomAfter < kZerosCounted) {
-            hit.zerosOneMiBBuffer = zerosThroughBuffer(hit, kBuffers[0]);
-            hit.zerosSixtyFourKiBBuffer = zerosThroughBuffer(hit, kBuffers[1]);
+    for (StringPlace& place : facts_.places) {
+        if (windowsKept && place.libraryString >= 0 && place.roomAfter < kZerosCounted) {
+            place.zerosOneMiBBuffer = zerosThroughBuffer(place, kBuffers[0]);
+            place.zerosSixtyFourKiBBuffer = zerosThroughBuffer(place, kBuffers[1]);
         }
     }
     ImageFacts result = std::move(facts_);

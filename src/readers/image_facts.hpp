@@ -16,7 +16,7 @@
 // Places that repeat one already listed in every recorded respect, within the same
 // 1 MiB block and from offset 0x100 on, are counted but not listed again: every reader
 // asks for the first place of a kind, or whether one lies below some bound, and the
-// first of equal places answers both. The list is capped at kMaxHits.
+// first of equal places answers both. The list is capped at kMaxPlaces.
 //
 // Besides: the size, the name, the first 0x200 bytes (the header and what follows it),
 // and the CRC-32 of the whole file and of its first 32 MiB when some reader needs it
@@ -72,12 +72,12 @@ struct StringPlace {
 
 struct ImageFacts {
     static constexpr std::size_t kHeadSize = 0x200;
-    static constexpr std::size_t kMaxHits = 1u << 16;
+    static constexpr std::size_t kMaxPlaces = 1u << 16;
 
     std::string name;
     std::uint64_t size = 0;
     std::vector<std::uint8_t> head;     // the first kHeadSize bytes (fewer in a small file)
-    std::vector<StringPlace> hits;    // in file order
+    std::vector<StringPlace> places;  // in file order
     std::uint64_t placeCount = 0;       // every place, repeats included
     std::optional<std::uint32_t> crc32;  // of the whole file, when needed
     std::optional<std::uint32_t> crc32FirstThirtyTwoMiB;
@@ -112,11 +112,11 @@ class ImageScanner {
     void scanRange(const std::uint8_t* bytes, std::size_t from, std::size_t to,
                    std::size_t available, std::uint64_t base);
     void testAt(const std::uint8_t* at, std::size_t available, std::uint64_t offset);
-    void record(StringPlace hit);
+    void record(StringPlace place);
     std::uint8_t recentByte(std::uint64_t offset) const;
     void keepRecent(std::span<const std::uint8_t> bytes);
     void keepRing(std::span<const std::uint8_t> bytes);
-    std::uint8_t zerosThroughBuffer(const StringPlace& hit, std::uint64_t buffer) const;
+    std::uint8_t zerosThroughBuffer(const StringPlace& place, std::uint64_t buffer) const;
     void flushCarry();
     void checksum(std::span<const std::uint8_t> bytes);
 

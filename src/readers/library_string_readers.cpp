@@ -32,28 +32,28 @@ namespace tagwright {
 
 namespace {
 
-const TableRow& libraryRow(const StringPlace& hit) {
-    return tables::sdkStrings()[static_cast<std::size_t>(hit.libraryString)];
+const TableRow& libraryRow(const StringPlace& place) {
+    return tables::sdkStrings()[static_cast<std::size_t>(place.libraryString)];
 }
 
-std::uint64_t libraryEnd(const StringPlace& hit) {
-    return hit.offset + libraryRow(hit).cell[0].size();
+std::uint64_t libraryEnd(const StringPlace& place) {
+    return place.offset + libraryRow(place).cell[0].size();
 }
 
 ReaderResult firstLibraryString(const ImageFacts& facts, std::uint64_t from, std::size_t column,
                                 std::string_view fallback, auto accepts) {
-    for (const StringPlace& hit : facts.hits) {
-        if (hit.libraryString >= 0 && hit.aligned() && hit.offset >= from && accepts(hit)) {
-            return resultOf(libraryRow(hit).cell[column], DecidedBy::String);
+    for (const StringPlace& place : facts.places) {
+        if (place.libraryString >= 0 && place.aligned() && place.offset >= from && accepts(place)) {
+            return resultOf(libraryRow(place).cell[column], DecidedBy::String);
         }
     }
     return resultOf(fallback, DecidedBy::Default, "it finds no string it reads");
 }
 
 ReaderResult gbaRunner(const ImageFacts& facts, bool oneMiBBuffer, std::string_view fallback) {
-    auto accepts = [&](const StringPlace& hit) {
-        const auto needed = static_cast<std::size_t>(libraryRow(hit).cell[5][0] - '0');
-        return (oneMiBBuffer ? hit.zerosOneMiBBuffer : hit.zerosSixtyFourKiBBuffer) >= needed;
+    auto accepts = [&](const StringPlace& place) {
+        const auto needed = static_cast<std::size_t>(libraryRow(place).cell[5][0] - '0');
+        return (oneMiBBuffer ? place.zerosOneMiBBuffer : place.zerosSixtyFourKiBBuffer) >= needed;
     };
     ReaderResult result = firstLibraryString(facts, 0, 2, fallback, accepts);
     if (result.fallback) {
@@ -73,7 +73,7 @@ ReaderResult readOpenAgbFirm(const ImageFacts& facts) {
     }
     const std::uint64_t cut = std::min(facts.size, kMaxRomSize);
     return firstLibraryString(facts, 0xE4, 1, "SRAM*",
-                              [&](const StringPlace& hit) { return libraryEnd(hit) <= cut; });
+                              [&](const StringPlace& place) { return libraryEnd(place) <= cut; });
 }
 
 ReaderResult readGbaRunner2(const ImageFacts& facts) { return gbaRunner(facts, true, "SRAM64K*"); }
@@ -96,9 +96,9 @@ ReaderResult readTwilightSlot2(const ImageFacts& facts) {
         return tableResult(row->cell[1], facts.gameCode());
     }
     const std::uint64_t loaded = std::min(facts.size, kMaxRomSize);
-    ReaderResult result = firstLibraryString(facts, 0xC0, 2, "NONE", [&](const StringPlace& hit) {
-        const std::uint64_t end = libraryEnd(hit);
-        return end <= loaded && (hit.zerosInFile >= 1 || end == facts.size || end == loaded);
+    ReaderResult result = firstLibraryString(facts, 0xC0, 2, "NONE", [&](const StringPlace& place) {
+        const std::uint64_t end = libraryEnd(place);
+        return end <= loaded && (place.zerosInFile >= 1 || end == facts.size || end == loaded);
     });
     if (result.decidedBy == DecidedBy::Default) {
         result.reason = "it needs the save string followed by a zero byte, at a multiple of 4";

@@ -18,8 +18,8 @@ ReaderResult readMesen2(const ImageFacts& facts) {
         return tableResult(row->cell[1], facts.gameCode());
     }
     TypeSet types;
-    for (const StringPlace& hit : facts.hits) {
-        types.add(typesNamedAt(hit, kLibraryMarks));
+    for (const StringPlace& place : facts.places) {
+        types.add(typesNamedAt(place, kLibraryMarks));
     }
     return stringResult(types.firstOf({StringType::Sram, StringType::Eeprom, StringType::Flash64k,
                                        StringType::Flash128k}),

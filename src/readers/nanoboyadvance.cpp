@@ -23,18 +23,18 @@ ReaderResult readNanoBoyAdvance(const ImageFacts& facts) {
     }
     TypeSet types;
     std::optional<StringType> first;
-    for (const StringPlace& hit : facts.hits) {
-        if (!hit.aligned()) {
+    for (const StringPlace& place : facts.places) {
+        if (!place.aligned()) {
             continue;
         }
         std::optional<StringType> type;
-        if (hit.has(Mark::EepromV)) {
+        if (place.has(Mark::EepromV)) {
             type = StringType::Eeprom;
-        } else if (hit.has(Mark::SramV) || hit.has(Mark::SramFV)) {
+        } else if (place.has(Mark::SramV) || place.has(Mark::SramFV)) {
             type = StringType::Sram;
-        } else if (hit.has(Mark::FlashV) || hit.has(Mark::Flash512V)) {
+        } else if (place.has(Mark::FlashV) || place.has(Mark::Flash512V)) {
             type = StringType::Flash64k;
-        } else if (hit.has(Mark::Flash1MV)) {
+        } else if (place.has(Mark::Flash1MV)) {
             type = StringType::Flash128k;
         }
         if (type) {

@@ -10,11 +10,11 @@ namespace tagwright {
 
 ReaderResult readNooDS(const ImageFacts& facts) {
     TypeSet types;
-    for (const StringPlace& hit : facts.hits) {
-        if (!hit.aligned()) {
+    for (const StringPlace& place : facts.places) {
+        if (!place.aligned()) {
             continue;
         }
-        types.add(typesNamedAt(hit, kLibraryMarks));
+        types.add(typesNamedAt(place, kLibraryMarks));
     }
     return stringResult(types.firstOf({StringType::Eeprom, StringType::Sram, StringType::Flash64k,
                                        StringType::Flash128k}),

@@ -39,10 +39,10 @@ std::optional<StringType> TypeSet::firstOf(std::initializer_list<StringType> ord
     return std::nullopt;
 }
 
-TypeSet typesNamedAt(const StringPlace& hit, const TypeMarks& marks) {
+TypeSet typesNamedAt(const StringPlace& place, const TypeMarks& marks) {
     TypeSet named;
     for (std::size_t i = 0; i < marks.size(); ++i) {
-        if ((hit.marks & marks[i]) != 0) {
+        if ((place.marks & marks[i]) != 0) {
             named.add(static_cast<StringType>(i));
         }
     }

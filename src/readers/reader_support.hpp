@@ -57,7 +57,7 @@ inline constexpr TypeMarks kUnderscoreMarks = {
     markBits({Mark::Flash1MUnderscore})};
 
 // The types the place names to a reader that knows them by `marks`.
-TypeSet typesNamedAt(const StringPlace& hit, const TypeMarks& marks);
+TypeSet typesNamedAt(const StringPlace& place, const TypeMarks& marks);
 
 // The name without any directory part.
 std::string_view baseName(std::string_view name);

@@ -22,9 +22,9 @@ namespace tagwright {
 namespace {
 
 bool hasFlash1M(const ImageFacts& facts, std::uint64_t end, bool alignedOnly) {
-    for (const StringPlace& hit : facts.hits) {
-        if (hit.has(Mark::Flash1MV) && hit.endOf(Mark::Flash1MV) <= end &&
-            (!alignedOnly || hit.aligned())) {
+    for (const StringPlace& place : facts.places) {
+        if (place.has(Mark::Flash1MV) && place.endOf(Mark::Flash1MV) <= end &&
+            (!alignedOnly || place.aligned())) {
             return true;
         }
     }
@@ -61,12 +61,12 @@ ReaderResult readIodineGba(const ImageFacts& facts) {
     const std::uint64_t rom = std::min(facts.size / 4 * 4, kMaxRomSize);
     bool flash512 = false;
     bool flash1m = false;
-    for (const StringPlace& hit : facts.hits) {
-        if (!hit.aligned() || hit.offset + 12 >= rom) {
+    for (const StringPlace& place : facts.places) {
+        if (!place.aligned() || place.offset + 12 >= rom) {
             continue;
         }
-        flash1m = flash1m || hit.has(Mark::Flash1MV);
-        flash512 = flash512 || hit.has(Mark::Flash512V);
+        flash1m = flash1m || place.has(Mark::Flash1MV);
+        flash512 = flash512 || place.has(Mark::Flash512V);
     }
     if (flash1m) {
         return resultOf("RT128", DecidedBy::String);

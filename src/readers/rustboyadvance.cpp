@@ -76,8 +76,8 @@ ReaderResult readRustBoyAdvance(const ImageFacts& facts) {
         return tableResult(row->cell[1], facts.gameCode());
     }
     TypeSet types;
-    for (const StringPlace& hit : facts.hits) {
-        types.add(typesNamedAt(hit, kRustBoyAdvanceMarks));
+    for (const StringPlace& place : facts.places) {
+        types.add(typesNamedAt(place, kRustBoyAdvanceMarks));
     }
     return stringResult(types.firstOf({StringType::Eeprom, StringType::Sram, StringType::Flash64k,
                                        StringType::Flash128k}),

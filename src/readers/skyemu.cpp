@@ -21,8 +21,8 @@ ReaderResult readSkyEmu(const ImageFacts& facts) {
         return resultOf("ERROR", DecidedBy::Size, sizeReason("over 32 MiB"));
     }
     TypeSet types;
-    for (const StringPlace& hit : facts.hits) {
-        types.add(typesNamedAt(hit, kUnderscoreMarks));
+    for (const StringPlace& place : facts.places) {
+        types.add(typesNamedAt(place, kUnderscoreMarks));
     }
     if (types.count() > 1) {
         return resultOf("NONE", DecidedBy::String,

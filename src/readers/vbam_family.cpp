@@ -31,22 +31,22 @@ std::string_view stateMachine(const ImageFacts& facts, std::uint64_t scanned,
                               std::uint64_t readEnd) {
     enum class State { Empty, PlainFlash, Eeprom, Sram, Flash64k, Flash128k };
     State state = State::Empty;
-    for (const StringPlace& hit : facts.hits) {
-        if (!hit.aligned() || hit.offset >= scanned) {
+    for (const StringPlace& place : facts.places) {
+        if (!place.aligned() || place.offset >= scanned) {
             continue;
         }
-        auto inside = [&](Mark mark) { return hit.has(mark) && hit.endOf(mark) <= readEnd; };
-        if (hit.has(Mark::EeprWord)) {
+        auto inside = [&](Mark mark) { return place.has(mark) && place.endOf(mark) <= readEnd; };
+        if (place.has(Mark::EeprWord)) {
             if (inside(Mark::EepromUnderscore) &&
                 (state == State::Empty || state == State::PlainFlash)) {
                 state = State::Eeprom;
             }
-        } else if (hit.has(Mark::SramWord)) {
+        } else if (place.has(Mark::SramWord)) {
             if (inside(Mark::SramUnderscore) && (state == State::Empty ||
                                                  state == State::Eeprom || state == State::PlainFlash)) {
                 state = State::Sram;
             }
-        } else if (hit.has(Mark::FlasWord) && state == State::Empty) {
+        } else if (place.has(Mark::FlasWord) && state == State::Empty) {
             if (inside(Mark::Flash1MUnderscore)) {
                 state = State::Flash128k;
             } else if (inside(Mark::Flash512Underscore)) {

@@ -23,8 +23,8 @@ ReaderResult readVbamLibretro(const ImageFacts& facts) {
     }
     TypeSet types;
     bool shantae = false;
-    for (const StringPlace& hit : facts.hits) {
-        auto inside = [&](Mark mark) { return hit.has(mark) && hit.endOf(mark) <= searched; };
+    for (const StringPlace& place : facts.places) {
+        auto inside = [&](Mark mark) { return place.has(mark) && place.endOf(mark) <= searched; };
         shantae = shantae || inside(Mark::Shantae);
         if (inside(Mark::Flash1MUnderscore)) {
             types.add(StringType::Flash128k);

@@ -15,10 +15,10 @@ FileReport reportOf(ImageFacts facts) {
     return report;
 }
 
-bool listedAsString(const StringPlace& hit) {
-    return hit.has(Mark::EepromUnderscore) || hit.has(Mark::SramUnderscore) ||
-           hit.has(Mark::FlashUnderscore) || hit.has(Mark::Flash512Underscore) ||
-           hit.has(Mark::Flash1MUnderscore) || hit.has(Mark::Shantae);
+bool listedAsString(const StringPlace& place) {
+    return place.has(Mark::EepromUnderscore) || place.has(Mark::SramUnderscore) ||
+           place.has(Mark::FlashUnderscore) || place.has(Mark::Flash512Underscore) ||
+           place.has(Mark::Flash1MUnderscore) || place.has(Mark::Shantae);
 }
 
 }  // namespace tagwright

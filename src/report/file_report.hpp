@@ -30,6 +30,6 @@ FileReport reportOf(ImageFacts facts);
 
 // Whether a string place is listed as a save-type string: it starts EEPROM_, SRAM_,
 // FLASH_, FLASH512_ or FLASH1M_, or is the text Shantae.
-bool listedAsString(const StringPlace& hit);
+bool listedAsString(const StringPlace& place);
 
 }  // namespace tagwright

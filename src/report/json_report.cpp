@@ -104,12 +104,12 @@ std::string jsonReport(const FileReport& report) {
     json.key("size").number(report.facts.size);
     writeHeader(json, report.header);
     json.key("strings").beginArray();
-    for (const StringPlace& hit : report.facts.hits) {
-        if (listedAsString(hit)) {
+    for (const StringPlace& place : report.facts.places) {
+        if (listedAsString(place)) {
             json.beginObject();
-            json.key("offset").number(hit.offset);
-            json.key("text").string(hit.text);
-            json.key("aligned").boolean(hit.aligned());
+            json.key("offset").number(place.offset);
+            json.key("text").string(place.text);
+            json.key("aligned").boolean(place.aligned());
             json.endObject();
         }
     }

@@ -80,19 +80,19 @@ std::string saveWarning(const std::string& outputName, const SaveRequest& reques
     };
     if (request.replaced) {
         std::size_t named = 0;
-        for (const StringPlace& hit : written.hits) {
-            const auto type = typeOfText(hit.text);
-            if (type && !sameTypeAsked(*type, request.type) && !typeOfLibraryText(hit.text) &&
+        for (const StringPlace& place : written.places) {
+            const auto type = typeOfText(place.text);
+            if (type && !sameTypeAsked(*type, request.type) && !typeOfLibraryText(place.text) &&
                 explains(*type) && named++ < kNamedTexts) {
-                line += "plain text " + hit.text + " at " + hex(hit.offset) +
+                line += "plain text " + place.text + " at " + hex(place.offset) +
                         " is read as a save string; ";
             }
         }
     } else {
-        for (const StringPlace& hit : written.hits) {
-            const auto type = typeOfLibraryText(hit.text);
+        for (const StringPlace& place : written.places) {
+            const auto type = typeOfLibraryText(place.text);
             if (type && !sameTypeAsked(*type, request.type) && explains(*type)) {
-                line += "it already holds " + hit.text + " at " + hex(hit.offset) + "; ";
+                line += "it already holds " + place.text + " at " + hex(place.offset) + "; ";
                 break;
             }
         }

@@ -95,16 +95,16 @@ void printStrings(const FileReport& report, std::ostream& out) {
     out << "  strings  ";
     std::size_t listed = 0;
     std::size_t more = 0;
-    for (const StringPlace& hit : report.facts.hits) {
-        if (!listedAsString(hit)) {
+    for (const StringPlace& place : report.facts.places) {
+        if (!listedAsString(place)) {
             continue;
         }
         if (listed == kListedStrings) {
             ++more;
             continue;
         }
-        out << (listed == 0 ? "" : kIndent) << hit.text << " at " << hex(hit.offset, 1) << " ("
-            << (hit.aligned() ? "aligned" : "not aligned") << ")\n";
+        out << (listed == 0 ? "" : kIndent) << place.text << " at " << hex(place.offset, 1) << " ("
+            << (place.aligned() ? "aligned" : "not aligned") << ")\n";
         ++listed;
     }
     if (listed == 0) {

@@ -82,8 +82,8 @@ std::optional<SaveType> typeOfLibraryText(const std::string& text) {
 
 std::vector<SaveType> typesTheStringsAsk(const ImageFacts& facts) {
     std::vector<SaveType> types;
-    for (const StringPlace& hit : facts.hits) {
-        const auto type = typeOfLibraryText(hit.text);
+    for (const StringPlace& place : facts.places) {
+        const auto type = typeOfLibraryText(place.text);
         if (type && std::none_of(types.begin(), types.end(),
                                  [&](SaveType seen) { return sameTypeAsked(seen, *type); })) {
             types.push_back(*type);
