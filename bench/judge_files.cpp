@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
         std::fclose(file);
         std::printf("%s", argv[i]);
         for (const auto& result : tagwright::judgeImage(scanner.finish())) {
-            std::printf(" %s", result.caseWord.c_str());
+            std::printf(" %s", result.outcomeWord.c_str());
         }
         std::printf("\n");
     }

@@ -171,7 +171,7 @@ TEST(ReaderResult, EachOutcomeWordHasItsClassAndSize) {
         EXPECT_EQ(result.bytes, c.bytes) << c.word;
         EXPECT_EQ(result.fallback, c.fallback) << c.word;
         EXPECT_EQ(result.decidedBy, c.fallback ? DecidedBy::Default : DecidedBy::String) << c.word;
-        EXPECT_EQ(result.caseWord, c.word);
+        EXPECT_EQ(result.outcomeWord, c.word);
     }
 }
 
@@ -244,7 +244,7 @@ TEST(ImageFacts, RepeatsAreListedOnceAndTheFirstStays) {
     // NanoBoyAdvance takes the first aligned string: the repeats decide, not the Flash one.
     const auto results = judgeImage(facts);
     EXPECT_EQ(results[2].id, "nba");
-    EXPECT_EQ(results[2].caseWord, "SRAM");
+    EXPECT_EQ(results[2].outcomeWord, "SRAM");
 }
 
 // A place needs its whole text inside the file; what follows it is counted up to 4 zero

@@ -135,11 +135,11 @@ TEST(ReaderConformance, EveryReaderGivesWhatItsOwnCodeGaveOnEveryCase) {
         for (const ReaderResult& result : results) {
             const auto expected = row.cell.find(std::string(result.id));
             ASSERT_NE(expected, row.cell.end()) << "no column for " << result.id;
-            if (expected->second == result.caseWord) {
+            if (expected->second == result.outcomeWord) {
                 ++passed[std::string(result.id)];
             } else {
                 failures.push_back(row.cell.at("case") + " " + std::string(result.id) + ": expected " +
-                                   expected->second + ", got " + result.caseWord + "  (" +
+                                   expected->second + ", got " + result.outcomeWord + "  (" +
                                    row.cell.at("label") + ")");
             }
         }
@@ -193,7 +193,7 @@ TEST(ReaderConformance, PiecesGiveTheSameJudgementAsTheWholeFile) {
             EXPECT_EQ(facts.placeCount, wholeFacts.placeCount) << row.cell.at("case");
             const auto inPieces = judgeImage(facts);
             for (std::size_t i = 0; i < whole.size(); ++i) {
-                EXPECT_EQ(inPieces[i].caseWord, whole[i].caseWord)
+                EXPECT_EQ(inPieces[i].outcomeWord, whole[i].outcomeWord)
                     << row.cell.at("case") << " " << whole[i].id << (sizeGiven ? " (size given)" : "");
             }
         }

@@ -115,7 +115,7 @@ ReaderResult readGpsp(const ImageFacts& facts) {
         const bool hack = facts.byteAt(3) != std::uint8_t{0xEA} ||
                           facts.byteAt(0xB2) != std::uint8_t{0x96} || row == nullptr || !release ||
                           rounded > kMaxRomSize / 2;
-        if (hack && result.caseWord != "FLASH128K") {
+        if (hack && result.outcomeWord != "FLASH128K") {
             return resultOf("FLASH128K", DecidedBy::GameCode,
                             "it gives Flash 128 KiB to what it takes for a Pokemon hack");
         }

@@ -37,7 +37,7 @@ ReaderResult readHades(const ImageFacts& facts) {
     ReaderResult result = stringResult(types.firstOf({StringType::Eeprom, StringType::Sram,
                                                       StringType::Flash128k, StringType::Flash64k}),
                                        types, "NONE");
-    if (result.caseWord == "EEPROM") {
+    if (result.outcomeWord == "EEPROM") {
         ReaderResult sized = resultOf("EEPROM8K", result.decidedBy, result.reason);
         return sized;
     }

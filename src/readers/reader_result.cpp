@@ -32,12 +32,12 @@ constexpr std::array<WordMeaning, 15> kWords = {{
 
 }  // namespace
 
-ReaderResult resultOf(std::string_view caseWord, DecidedBy decidedBy, std::string reason) {
+ReaderResult resultOf(std::string_view outcomeWord, DecidedBy decidedBy, std::string reason) {
     ReaderResult result;
-    result.caseWord = std::string(caseWord);
+    result.outcomeWord = std::string(outcomeWord);
     result.reason = std::move(reason);
     result.decidedBy = decidedBy;
-    std::string_view word = caseWord;
+    std::string_view word = outcomeWord;
     if (!word.empty() && word.back() == '*') {
         word.remove_suffix(1);
         result.fallback = true;

@@ -1,6 +1,6 @@
 // What one reader (emulator, loader, firmware) makes of an image, as plain values.
 //
-// Outcome words (`caseWord`), and how each is stated in `outcome` and `bytes`:
+// Outcome words (`outcomeWord`), and how each is stated in `outcome` and `bytes`:
 //   EEPROM     Eeprom, none      the reader fixes no size; it follows the game
 //   EEPROM512  Eeprom, 512       EEPROM8K   Eeprom, 8192
 //   SRAM       Sram, 32768       SRAM64K    Sram, 65536 (a 64 KiB SRAM-like save area)
@@ -39,11 +39,11 @@ struct ReaderResult {
     DecidedBy decidedBy = DecidedBy::String;
     bool fallback = false;
     std::string reason;    // plain words for a player; empty when the strings simply decide
-    std::string caseWord;  // the outcome word above: "FLASH128K", "SRAM*", "RT64", ...
+    std::string outcomeWord;  // the outcome word above: "FLASH128K", "SRAM*", "RT64", ...
 };
 
 // A result from its outcome word; `decidedBy` is replaced by Default for a word with "*".
-ReaderResult resultOf(std::string_view caseWord, DecidedBy decidedBy, std::string reason = {});
+ReaderResult resultOf(std::string_view outcomeWord, DecidedBy decidedBy, std::string reason = {});
 
 const char* saveKindWord(SaveKind kind);     // "eeprom", "sram", ... "refused"
 const char* decidedByWord(DecidedBy by);     // "string", "default", ... "header"

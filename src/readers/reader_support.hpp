@@ -69,7 +69,7 @@ std::string tableReason(std::string_view code);
 std::string sizeReason(std::string_view limit);
 
 // A string reader's result: the type the strings settle, with a reason when more than
-// one type was seen, or `fallback` (a case word) when none was.
+// one type was seen, or `fallback` (an outcome word) when none was.
 ReaderResult stringResult(std::optional<StringType> type, const TypeSet& seen,
                           std::string_view fallback);
 // A reader's result from one of its tables.

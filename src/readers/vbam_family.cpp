@@ -124,7 +124,7 @@ ReaderResult readDelta(const ImageFacts& facts) {
     ReaderResult result = scanResult(stateMachine(facts, facts.size, facts.size));
     if (result.outcome == SaveKind::Flash) {
         const TableRow* row = findRowIgnoringCase(tables::delta(), facts.gameCode());
-        if (row != nullptr && row->cell[1] != "-" && row->cell[1] != result.caseWord) {
+        if (row != nullptr && row->cell[1] != "-" && row->cell[1] != result.outcomeWord) {
             return resultOf(row->cell[1], DecidedBy::Table,
                             "its list of games sets the Flash size for code " +
                                 std::string(facts.gameCode()));
