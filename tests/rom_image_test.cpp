@@ -260,24 +260,22 @@ TEST_F(RomImageFiles, WriteErrorsAreReportedNotPassedOffAsSuccess) {
 }
 
 TEST_F(RomImageFiles, PaddingFollowsTheTable) {
-    for (const std::size_t length : {0u, 1u, 200u, 256u, 3000u}) {
+    // input length, length of the in-place output padded
+    for (const auto& [length, padded] : {std::pair{200u, 256u}, std::pair{256u, 256u},
+                                         std::pair{3000u, 4096u}}) {
         const std::string name = dir.file("pad" + std::to_string(length));
         const Bytes content = patternBytes(length);
         writeFile(name, content);
-        ASSERT_TRUE(RomImage::padFile(name, out));
-        const Bytes padded = readFile(name);
-        ASSERT_EQ(padded.size(), paddedLength(length)) << length;
-        EXPECT_TRUE(std::equal(content.begin(), content.end(), padded.begin()));
-        EXPECT_TRUE(std::all_of(padded.begin() + static_cast<std::ptrdiff_t>(length), padded.end(),
+        auto image = loadFile(name);
+        ASSERT_TRUE(image);
+        ASSERT_TRUE(image->write(name, TagArea::Omitted, out, Padding::ToPowerOfTwo));
+        const Bytes written = readFile(name);
+        ASSERT_EQ(written.size(), padded) << length;
+        EXPECT_TRUE(std::equal(content.begin(), content.end(), written.begin()));
+        EXPECT_TRUE(std::all_of(written.begin() + static_cast<std::ptrdiff_t>(length), written.end(),
                                 [](auto b) { return b == 0xFF; }));
     }
     EXPECT_EQ(out.str(), "");
-}
-
-TEST_F(RomImageFiles, PaddingAMissingFileIsReported) {
-    EXPECT_FALSE(RomImage::padFile(dir.file("missing.gba"), out));
-    EXPECT_EQ(out.str(), "Problem padding file\n");
-    EXPECT_TRUE(dir.entries().empty());
 }
 
 }  // namespace

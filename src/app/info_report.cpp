@@ -102,9 +102,7 @@ int infoMode(std::span<const std::string> names, InfoFormat format, std::ostream
         } else {
             printTextReport(report, out);
         }
-        if (status != kInfoUnreadable) {
-            status = std::max(status, report.status());
-        }
+        status = std::max(status, report.status());
     }
     return status;
 }

@@ -72,7 +72,6 @@ class RomImage {
     std::int32_t size() const { return size_; }
     std::int32_t emptySpaceOffset() const { return emptySpaceOffset_; }
     const CartridgeHeader& header() const { return header_; }
-    const CartridgeHeader& defaultHeader() const { return defaultHeader_; }
     // The image, the zero gap and the tag area; empty when there is no buffer.
     std::span<const std::uint8_t> buffer() const;
 
@@ -97,9 +96,6 @@ class RomImage {
     // padding is "Problem padding file".
     bool write(const std::string& name, TagArea tagArea, std::ostream& out = std::cout,
                Padding padding = Padding::None) const;
-    // Pads the named, existing file with 0xFF bytes to the next power of two, by the
-    // same one-step replacement. On failure the file is as it was.
-    static bool padFile(const std::string& name, std::ostream& out = std::cout);
 
     // --- in-memory operations ---
 

@@ -1,7 +1,5 @@
 // RomImage's file operations, on top of the file layer.
 #include <limits>
-#include <new>
-#include <vector>
 
 #include "image/file_layer.hpp"
 #include "image/padding.hpp"
@@ -90,36 +88,6 @@ bool RomImage::write(const std::string& name, TagArea tagArea, std::ostream& out
     // What this stream holds must come out before anything written to the same descriptor.
     out.flush();
     return reportWrite(files::replaceFile(name, content), out);
-}
-
-bool RomImage::padFile(const std::string& name, std::ostream& out) {
-    const auto facts = files::measure(name);
-    if (!facts || facts->size > std::numeric_limits<std::size_t>::max() / 2) {
-        out << kCannotPad << std::endl;
-        return false;
-    }
-    // The file is rewritten whole, padding included, so it is never seen half padded.
-    std::vector<std::uint8_t> bytes;
-    try {
-        bytes.resize(static_cast<std::size_t>(facts->size));
-    } catch (const std::bad_alloc&) {
-        out << kCannotPad << std::endl;
-        return false;
-    }
-    if (files::readWhole(name, *facts, bytes) != files::ReadOutcome::Read) {
-        out << kCannotPad << std::endl;
-        return false;
-    }
-    const std::span<const std::uint8_t> whole(bytes);
-    files::Content content;
-    content.segments = std::span(&whole, 1);
-    content.fillCount = paddedLength(facts->size) - facts->size;
-    content.fillByte = kPaddingByte;
-    if (files::replaceFile(name, content) != files::WriteOutcome::Written) {
-        out << kCannotPad << std::endl;
-        return false;
-    }
-    return true;
 }
 
 }  // namespace tagwright
