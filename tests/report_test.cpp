@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "image/utf8_text.hpp"
 #include "readers/reader_result.hpp"
 #include "report/json_writer.hpp"
 #include "report/outcome_groups.hpp"

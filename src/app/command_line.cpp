@@ -1,7 +1,6 @@
 #include "app/command_line.hpp"
 
 #include <algorithm>
-#include <cstdio>
 #include <new>
 
 #include "app/command_arguments.hpp"
@@ -9,16 +8,11 @@
 #include "app/long_options.hpp"
 #include "app/patch_run.hpp"
 #include "console/terminal_text.hpp"
+#include "image/hex_number.hpp"
 
 namespace tagwright {
 
 namespace {
-
-std::string hex(std::uint32_t value) {
-    char text[16];
-    (void)std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value));
-    return text;
-}
 
 // "tagwright: [name: ]0x1F2C0: EEPROM_V122 replaced by SRAM_V113"
 void listReplacements(const std::string& prefix, const PatchOutcome& outcome, std::ostream& err) {

@@ -21,9 +21,9 @@
 //                   followed by one zero byte (bytes past the end, or past the 32 MiB it
 //                   loads, read as zero); the "gbarunner" column. None: NONE (no save
 //                   file is made).
-#include <cstdio>
 #include <string>
 
+#include "image/hex_number.hpp"
 #include "reader_tables.hpp"
 #include "readers/reader_support.hpp"
 #include "readers/readers.hpp"
@@ -80,8 +80,7 @@ ReaderResult readGbaRunner2(const ImageFacts& facts) { return gbaRunner(facts, t
 
 ReaderResult readGbaRunner3(const ImageFacts& facts) {
     if (const auto version = facts.byteAt(0xBC)) {
-        char key[5];
-        (void)std::snprintf(key, sizeof key, "0x%02X", static_cast<unsigned>(*version));
+        const std::string key = hex(*version, 2);
         for (const TableRow& row : tables::gbarunner3()) {
             if (row.cell[0] == facts.gameCode() && row.cell[1] == key && row.cell[2] == "NONE") {
                 return tableResult("NONE", facts.gameCode());

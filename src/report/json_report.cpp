@@ -1,5 +1,7 @@
 #include "report/json_report.hpp"
 
+#include "image/utf8_text.hpp"
+
 #include "report/json_writer.hpp"
 #include "report/text_report.hpp"
 #include "report/type_asked.hpp"

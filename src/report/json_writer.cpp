@@ -1,64 +1,8 @@
 #include "report/json_writer.hpp"
 
+#include "image/utf8_text.hpp"
+
 namespace tagwright {
-
-namespace {
-
-// Length of the valid UTF-8 sequence at text[i] and its code point, or 0 when the byte
-// there starts none.
-std::size_t sequenceAt(std::string_view text, std::size_t i, std::uint32_t& codePoint) {
-    const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
-    const std::uint8_t lead = byte(i);
-    std::size_t length = 0;
-    std::uint32_t minimum = 0;
-    if (lead < 0x80) {
-        codePoint = lead;
-        return 1;
-    }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        codePoint = lead & 0x1Fu;
-        minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        codePoint = lead & 0x0Fu;
-        minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        codePoint = lead & 0x07u;
-        minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (text.size() - i < length) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0u) != 0x80u) {
-            return 0;
-        }
-        codePoint = codePoint << 6 | (byte(i + k) & 0x3Fu);
-    }
-    if (codePoint < minimum || codePoint > 0x10FFFF ||
-        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-        return 0;
-    }
-    return length;
-}
-
-}  // namespace
-
-bool isValidUtf8(std::string_view text) {
-    std::uint32_t codePoint = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = sequenceAt(text, i, codePoint);
-        if (length == 0) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
 
 std::string jsonQuoted(std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
@@ -66,7 +10,7 @@ std::string jsonQuoted(std::string_view text) {
     quoted.reserve(text.size() + 2);
     for (std::size_t i = 0; i < text.size();) {
         std::uint32_t codePoint = 0;
-        const std::size_t length = sequenceAt(text, i, codePoint);
+        const std::size_t length = utf8SequenceAt(text, i, codePoint);
         if (length == 0) {
             quoted += "\\ufffd";
             ++i;

@@ -1,7 +1,7 @@
 // A small writer of compact JSON text (one value per call chain, no spaces), for the
 // reports that scripts and other front ends read.
 //
-// Strings: the text is taken as UTF-8. Every valid sequence is kept as it is, except
+// Strings: the text is taken as UTF-8 (image/utf8_text.hpp). Every valid sequence is kept as it is, except
 //   0x22 (") -> \"   0x5C (backslash) -> two backslashes
 //   0x08 0x09 0x0A 0x0C 0x0D -> \b \t \n \f \r
 //   any other code point below U+0020, U+007F and U+0080..U+009F -> \u00XX (lower-case hex)
@@ -9,7 +9,7 @@
 // to a valid sequence (a stray continuation byte, a cut or overlong sequence, a
 // surrogate, anything above U+10FFFF) becomes U+FFFD, written as \ufffd: the result
 // is always valid JSON in UTF-8. Callers that must keep such bytes state them a second
-// time in hex (see isValidUtf8()).
+// time in hex (see isValidUtf8(), image/utf8_text.hpp).
 #pragma once
 
 #include <cstdint>
@@ -18,9 +18,6 @@
 #include <vector>
 
 namespace tagwright {
-
-// Whether every byte of `text` belongs to a valid UTF-8 sequence.
-bool isValidUtf8(std::string_view text);
 
 // `text` as a quoted JSON string, by the rule above.
 std::string jsonQuoted(std::string_view text);

@@ -1,9 +1,9 @@
 #include "report/save_warning.hpp"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "console/terminal_text.hpp"
+#include "image/hex_number.hpp"
 #include "report/outcome_groups.hpp"
 #include "report/text_report.hpp"
 #include "report/type_asked.hpp"
@@ -13,12 +13,6 @@ namespace tagwright {
 namespace {
 
 constexpr std::size_t kNamedTexts = 3;
-
-std::string hex(std::uint64_t value) {
-    char text[24];
-    (void)std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
-    return text;
-}
 
 // The class of save memory a text stands for to a reader that takes it for a save
 // string, or nothing.

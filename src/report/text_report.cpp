@@ -1,8 +1,7 @@
 #include "report/text_report.hpp"
 
-#include <cstdio>
-
 #include "console/terminal_text.hpp"
+#include "image/hex_number.hpp"
 #include "report/outcome_groups.hpp"
 #include "report/type_asked.hpp"
 
@@ -13,13 +12,6 @@ namespace {
 constexpr std::size_t kWidth = 80;
 constexpr std::size_t kListedStrings = 16;
 constexpr const char* kIndent = "           ";  // under the text after "  verdict  "
-
-std::string hex(std::uint64_t value, int digits) {
-    char text[24];
-    (void)std::snprintf(text, sizeof text, "0x%0*llX", digits,
-                        static_cast<unsigned long long>(value));
-    return text;
-}
 
 // Printable ASCII as it is, any other byte as \xNN.
 std::string shown(const std::string& bytes) {
