@@ -1,58 +1,18 @@
 #include "app/reader_warnings.hpp"
 
-#include <algorithm>
-
 #include "image/file_layer.hpp"
-#include "readers/judgement.hpp"
-#include "report/type_asked.hpp"
+#include "report/written_file_check.hpp"
 
 namespace tagwright {
-
-namespace {
-
-// Remedies a warning names at most.
-constexpr std::size_t kRemedies = 2;
-// Each remedy tried is one more pass over the image. Up to this size (most ROMs) a
-// save tries them; above it the save keeps close to the time of a plain read and
-// write, and the warning points to --info, which tries them on request.
-constexpr std::int32_t kRemedySearchLimit = 16 << 20;
-
-}  // namespace
 
 void warnAboutReaders(const std::string& outputName, RomImage& image, TagArea tagArea,
                       const SaveRequest& request, std::ostream& err) {
     // Emulators see the name the file system stored, which is what is judged.
-    const std::string name = files::storedName(outputName);
-    const ImageFacts written =
-        factsOfOutput(image, name, tagArea,
-                           request.padded ? Padding::ToPowerOfTwo : Padding::None);
-    const auto results = judgeImage(written);
-    if (!needsWarning(request, results)) {
-        return;
+    const std::string warning =
+        warningAfterSave(files::storedName(outputName), image, tagArea, request);
+    if (!warning.empty()) {
+        err << warning << std::endl;
     }
-    if (std::all_of(results.begin(), results.end(), [&request](const ReaderResult& r) {
-            return !r.tagCanChange || givesTypeAsked(r, request.type) || refusesHeader(r);
-        })) {
-        err << saveWarning(name, request, written, results, {}) << std::endl;
-        return;  // only the header's text is in the way: no tag option changes that
-    }
-    if (image.size() > kRemedySearchLimit) {
-        err << saveWarning(name, request, written, results, {}, false) << std::endl;
-        return;
-    }
-    const TagCommand used = request.command();
-    // The image as it stood before the tag: without an embedded one, put back after.
-    const bool embedded = request.embedded && request.foundRoom && image.emptySpaceOffset() >= 0;
-    if (embedded) {
-        image.clearEmbeddedTag();
-    }
-    const auto remedies =
-        workingCommands(image, name, request.type, kRemedies,
-                        [&used](const TagCommand& c) { return c.options() == used.options(); });
-    if (embedded) {
-        image.embedSaveTag(request.type);
-    }
-    err << saveWarning(name, request, written, results, remedies) << std::endl;
 }
 
 }  // namespace tagwright

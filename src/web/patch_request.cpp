@@ -4,11 +4,9 @@
 #include <limits>
 #include <new>
 
-#include <sstream>
-
-#include "app/reader_warnings.hpp"
 #include "image/padding.hpp"
 #include "image/rom_image.hpp"
+#include "report/written_file_check.hpp"
 
 namespace tagwright::web {
 
@@ -101,12 +99,7 @@ PatchResult patchImage(std::span<const std::uint8_t> image, const PatchRequest& 
     said.embedded = embed;
     said.padded = result.padded;
     said.replaced = request.replaceStrings;
-    std::ostringstream warning;
-    warnAboutReaders(request.outputName, rom, tagArea, said, warning);
-    result.warning = warning.str();
-    if (!result.warning.empty() && result.warning.back() == '\n') {
-        result.warning.pop_back();
-    }
+    result.warning = warningAfterSave(request.outputName, rom, tagArea, said);
     return result;
 }
 
