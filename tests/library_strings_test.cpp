@@ -2,6 +2,10 @@
 // header in an image of 0xAB filler and states the bytes expected afterwards.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -86,6 +90,40 @@ TEST(LibraryStrings, HeaderAndImageEndsAreRespected) {
     auto last = libraryStringChanges(fits, SaveType::Sram512k);
     applyLibraryStringChanges(fits, last);
     EXPECT_EQ(fits, imageWith("SRAM_V113\0"s, 0x400 - 10));
+}
+
+// The readers' list of the library's strings (data/reader-tables/sdk-strings.tsv) and
+// the strings this program writes, against the one statement of what a library string
+// is: every listed string is one, of the kind its save size says; every tag is listed.
+TEST(LibraryStrings, TheReadersListAndTheTagsAgreeWithTheLibrary) {
+    std::ifstream in(TAGWRIGHT_SDK_STRINGS);
+    ASSERT_TRUE(in) << TAGWRIGHT_SDK_STRINGS;
+    // save size column -> the type asked for its kind
+    const std::map<std::string, SaveType> bySize = {
+        {"512", SaveType::Eeprom64k}, {"8192", SaveType::Eeprom64k},
+        {"32768", SaveType::Sram512k}, {"65536", SaveType::Flash512k},
+        {"131072", SaveType::Flash1M}};
+    std::set<std::string> listed;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#' || line.rfind("string\t", 0) == 0) {
+            continue;
+        }
+        std::istringstream row(line);
+        std::string text, oaf, gbarunner, size;
+        std::getline(row, text, '\t');
+        std::getline(row, oaf, '\t');
+        std::getline(row, gbarunner, '\t');
+        std::getline(row, size, '\t');
+        EXPECT_EQ(libraryStringKind(text), bySize.at(size)) << text;
+        listed.insert(text);
+    }
+    EXPECT_EQ(listed.size(), 25u);
+    for (int type = 1; type <= 6; ++type) {
+        const SaveTag tag = *saveTagOf(*saveTypeFromNumber(type));
+        const std::string text(tag.begin(), std::find(tag.begin(), tag.end(), std::uint8_t{0}));
+        EXPECT_TRUE(listed.count(text)) << text;
+    }
 }
 
 }  // namespace

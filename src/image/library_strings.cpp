@@ -11,51 +11,21 @@ namespace tagwright {
 
 namespace {
 
-enum class Kind { Eeprom, Sram, Flash64k, Flash128k };
-
-struct Prefix {
-    std::string_view text;
-    Kind kind;
-};
-
-constexpr std::array<Prefix, 6> kPrefixes = {{
-    {"EEPROM_V", Kind::Eeprom},
-    {"SRAM_V", Kind::Sram},
-    {"SRAM_F_V", Kind::Sram},
-    {"FLASH_V", Kind::Flash64k},
-    {"FLASH512_V", Kind::Flash64k},
-    {"FLASH1M_V", Kind::Flash128k},
-}};
-
-constexpr std::size_t kDigits = 3;
-
-Kind kindOf(SaveType type) {
-    switch (type) {
-        case SaveType::Eeprom64k:
-        case SaveType::Eeprom128k:
-            return Kind::Eeprom;
-        case SaveType::Flash1M:
-            return Kind::Flash128k;
-        case SaveType::Flash512k:
-            return Kind::Flash64k;
-        case SaveType::Sram256k:
-        case SaveType::Sram512k:
-            break;
-    }
-    return Kind::Sram;
-}
+using library::Kind;
+using library::kVersionDigits;
+using library::Prefix;
 
 bool isDigit(std::uint8_t byte) { return byte >= '0' && byte <= '9'; }
 
 // The prefix of a library string starting at `at`, with its three digits, or null.
 const Prefix* libraryStringAt(std::span<const std::uint8_t> image, std::size_t at) {
-    for (const Prefix& prefix : kPrefixes) {
-        const std::size_t length = prefix.text.size() + kDigits;
+    for (const Prefix& prefix : library::kPrefixes) {
+        const std::size_t length = prefix.text.size() + kVersionDigits;
         if (image.size() - at < length ||
             std::memcmp(image.data() + at, prefix.text.data(), prefix.text.size()) != 0) {
             continue;
         }
-        const auto digits = image.subspan(at + prefix.text.size(), kDigits);
+        const auto digits = image.subspan(at + prefix.text.size(), kVersionDigits);
         if (std::all_of(digits.begin(), digits.end(), isDigit)) {
             return &prefix;
         }
@@ -74,7 +44,7 @@ std::string tagText(SaveType type) {
 std::vector<LibraryStringChange> libraryStringChanges(std::span<const std::uint8_t> image,
                                                       SaveType chosen) {
     std::vector<LibraryStringChange> changes;
-    const Kind wanted = kindOf(chosen);
+    const Kind wanted = library::kindOfType(chosen);
     const std::string newText = tagText(chosen);
     for (std::size_t at = CartridgeHeader::kSize; at < image.size(); ++at) {
         const std::uint8_t first = image[at];
@@ -85,7 +55,7 @@ std::vector<LibraryStringChange> libraryStringChanges(std::span<const std::uint8
         if (prefix == nullptr) {
             continue;
         }
-        const std::size_t textLength = prefix->text.size() + kDigits;
+        const std::size_t textLength = prefix->text.size() + kVersionDigits;
         if (prefix->kind != wanted) {
             std::size_t room = textLength;
             while (room < kSaveTagSize && at + room < image.size() && image[at + room] == 0) {
@@ -112,17 +82,7 @@ std::optional<SaveType> libraryStringKind(std::string_view text) {
     if (prefix == nullptr) {
         return std::nullopt;
     }
-    switch (prefix->kind) {
-        case Kind::Eeprom:
-            return SaveType::Eeprom64k;
-        case Kind::Flash64k:
-            return SaveType::Flash512k;
-        case Kind::Flash128k:
-            return SaveType::Flash1M;
-        case Kind::Sram:
-            break;
-    }
-    return SaveType::Sram512k;
+    return library::typeOfKind(prefix->kind);
 }
 
 void applyLibraryStringChanges(std::span<std::uint8_t> image,

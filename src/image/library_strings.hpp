@@ -1,18 +1,5 @@
-// Library save-type strings and their replacement (--replace).
-//
-// The save libraries of the GBA SDK leave their name and version in a ROM as a
-// zero-terminated string; emulators read the save type from it. The strings:
-//
-//   prefix       then          kind (what emulators tell apart)
-//   EEPROM_V     3 digits      EEPROM
-//   SRAM_V       3 digits      SRAM
-//   SRAM_F_V     3 digits      SRAM
-//   FLASH_V      3 digits      Flash 64 KiB
-//   FLASH512_V   3 digits      Flash 64 KiB
-//   FLASH1M_V    3 digits      Flash 128 KiB
-//
-// Nothing else is a library string: a prefix without its three digits, or plain words
-// such as "FLASH" or "SRAM" in game text, are never found, so never changed.
+// Library save-type strings (save_library.hpp) in an image, and their replacement
+// (--replace).
 //
 // A string's place is its text and the zero bytes right after it, at most 12 bytes
 // from its start (the size of a save tag): libraries keep their strings word-aligned
@@ -33,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "image/save_library.hpp"
 #include "image/save_type.hpp"
 
 namespace tagwright {
@@ -52,8 +40,7 @@ std::vector<LibraryStringChange> libraryStringChanges(std::span<const std::uint8
                                                       SaveType chosen);
 
 // Whether `text` starts with a library string (its prefix and three digits) and, if so,
-// the save type whose tag is of its kind: EEPROM 1, SRAM 6, Flash 64 KiB 4, Flash
-// 128 KiB 3.
+// the save type whose tag is of its kind (library::typeOfKind()).
 std::optional<SaveType> libraryStringKind(std::string_view text);
 
 // Writes every change that fits: its new text, then zeros up to offset + room.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "image/save_library.hpp"
 #include "reader_tables.hpp"
 #include "readers/judgement.hpp"
 
@@ -10,9 +11,12 @@ namespace tagwright {
 
 namespace {
 
+// The marks that end in V are the save library's prefixes.
 constexpr std::array<std::string_view, kMarkCount> kMarkTexts = {
-    "EEPR", "EEPROM", "EEPROM_", "EEPROM_V", "SRAM", "SRAM_", "SRAM_V", "SRAM_F_V",
-    "FLAS", "FLASH",  "FLASH_",  "FLASH_V",  "FLASH512_", "FLASH512_V", "FLASH1M_", "FLASH1M_V",
+    "EEPR", "EEPROM", "EEPROM_", library::kEepromPrefix,
+    "SRAM", "SRAM_", library::kSramPrefix, library::kSramFastPrefix,
+    "FLAS", "FLASH", "FLASH_", library::kFlashPrefix, "FLASH512_", library::kFlash512Prefix,
+    "FLASH1M_", library::kFlash1MPrefix,
     "SIIR", "Shantae",
 };
 

@@ -10,12 +10,14 @@
 #include <string>
 #include <string_view>
 
+#include "image/save_library.hpp"
 #include "readers/image_facts.hpp"
 #include "readers/reader_result.hpp"
 
 namespace tagwright {
 
-enum class StringType : std::uint8_t { Eeprom, Sram, Flash64k, Flash128k };
+// The four save types a string can name: the library's kinds (image/save_library.hpp).
+using StringType = library::Kind;
 
 // "EEPROM", "SRAM", "FLASH64K", "FLASH128K".
 std::string_view wordOf(StringType type);

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "image/library_strings.hpp"
+#include "image/save_library.hpp"
 
 namespace tagwright {
 
@@ -72,9 +73,11 @@ const char* typeAskedText(SaveType asked) {
 
 std::optional<SaveType> typeOfLibraryText(const std::string& text) {
     const auto type = libraryStringKind(text);
-    const std::string_view digits = std::string_view(text).substr(std::min<std::size_t>(
-        text.size(), std::string_view("EEPROM_V").size()), 3);
-    if (type == SaveType::Eeprom64k && (digits == "121" || digits == "124")) {
+    const std::string_view digits = std::string_view(text).substr(
+        std::min(text.size(), library::kEepromPrefix.size()), library::kVersionDigits);
+    const auto& eightKiB = library::kEightKiBEepromVersions;
+    if (type == SaveType::Eeprom64k &&
+        std::find(eightKiB.begin(), eightKiB.end(), digits) != eightKiB.end()) {
         return SaveType::Eeprom128k;
     }
     return type;

@@ -13,10 +13,8 @@
 // SRAM/Flash area off (stated as EEPROM decided by a table) agrees only with EEPROM.
 // No save memory and a refused file never agree.
 //
-// The types a file's strings ask for are read from its library strings
-// (library_strings.hpp): EEPROM_V121 and EEPROM_V124 (the library's 8 KiB parts) ask
-// for type 2, other EEPROM strings for type 1, and the other kinds for the type whose
-// tag is of their kind (SRAM 6, read by more readers than SRAM_F_V103).
+// The types a file's strings ask for are read from its library strings, as
+// image/save_library.hpp states them.
 #pragma once
 
 #include <optional>
