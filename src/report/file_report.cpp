@@ -15,10 +15,4 @@ FileReport reportOf(ImageFacts facts) {
     return report;
 }
 
-bool listedAsString(const StringPlace& place) {
-    return place.has(Mark::EepromUnderscore) || place.has(Mark::SramUnderscore) ||
-           place.has(Mark::FlashUnderscore) || place.has(Mark::Flash512Underscore) ||
-           place.has(Mark::Flash1MUnderscore) || place.has(Mark::Shantae);
-}
-
 }  // namespace tagwright

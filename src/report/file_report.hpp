@@ -28,8 +28,4 @@ struct FileReport {
 // Judges the file; the commands are not looked for yet (findCommands()).
 FileReport reportOf(ImageFacts facts);
 
-// Whether a string place is listed as a save-type string: it starts EEPROM_, SRAM_,
-// FLASH_, FLASH512_ or FLASH1M_, or is the text Shantae.
-bool listedAsString(const StringPlace& place);
-
 }  // namespace tagwright

@@ -2,6 +2,7 @@
 
 #include "image/utf8_text.hpp"
 
+#include "readers/string_reading.hpp"
 #include "report/json_writer.hpp"
 #include "report/text_report.hpp"
 #include "report/type_asked.hpp"
@@ -107,7 +108,7 @@ std::string jsonReport(const FileReport& report) {
     writeHeader(json, report.header);
     json.key("strings").beginArray();
     for (const StringPlace& place : report.facts.places) {
-        if (listedAsString(place)) {
+        if (isSaveTypeString(place)) {
             json.beginObject();
             json.key("offset").number(place.offset);
             json.key("text").string(place.text);

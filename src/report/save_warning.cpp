@@ -4,6 +4,7 @@
 
 #include "console/terminal_text.hpp"
 #include "image/hex_number.hpp"
+#include "readers/string_reading.hpp"
 #include "report/outcome_groups.hpp"
 #include "report/text_report.hpp"
 #include "report/type_asked.hpp"
@@ -14,23 +15,10 @@ namespace {
 
 constexpr std::size_t kNamedTexts = 3;
 
-// The class of save memory a text stands for to a reader that takes it for a save
-// string, or nothing.
-std::optional<SaveType> typeOfText(const std::string& text) {
-    const auto starts = [&text](const char* prefix) { return text.rfind(prefix, 0) == 0; };
-    if (starts("EEPR")) {
-        return SaveType::Eeprom64k;
-    }
-    if (starts("SRAM") || starts("Shantae")) {
-        return SaveType::Sram512k;
-    }
-    if (starts("FLASH1M")) {
-        return SaveType::Flash1M;
-    }
-    if (starts("FLAS")) {
-        return SaveType::Flash512k;
-    }
-    return std::nullopt;
+// The type a reader that takes the text for a save string gives, or nothing.
+std::optional<SaveType> typeReadFrom(const std::string& text) {
+    const auto type = typeSomeReaderTakes(text);
+    return type ? std::optional<SaveType>(library::typeOfKind(*type)) : std::nullopt;
 }
 
 }  // namespace
@@ -75,7 +63,7 @@ std::string saveWarning(const std::string& outputName, const SaveRequest& reques
     if (request.replaced) {
         std::size_t named = 0;
         for (const StringPlace& place : written.places) {
-            const auto type = typeOfText(place.text);
+            const auto type = typeReadFrom(place.text);
             if (type && !sameTypeAsked(*type, request.type) && !typeOfLibraryText(place.text) &&
                 explains(*type) && named++ < kNamedTexts) {
                 line += "plain text " + place.text + " at " + hex(place.offset) +

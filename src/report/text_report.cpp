@@ -2,6 +2,7 @@
 
 #include "console/terminal_text.hpp"
 #include "image/hex_number.hpp"
+#include "readers/string_reading.hpp"
 #include "report/outcome_groups.hpp"
 #include "report/type_asked.hpp"
 
@@ -88,7 +89,7 @@ void printStrings(const FileReport& report, std::ostream& out) {
     std::size_t listed = 0;
     std::size_t more = 0;
     for (const StringPlace& place : report.facts.places) {
-        if (!listedAsString(place)) {
+        if (!isSaveTypeString(place)) {
             continue;
         }
         if (listed == kListedStrings) {
