@@ -84,7 +84,7 @@ TEST(RomImage, ShortImageTakesTheDefaultsBehindItAndWritesTheHeaderAlone) {
 
     image.finalizeHeader();
     EXPECT_EQ(concatenated(image.outputSegments(TagArea::Omitted)), finalizedHeaderBytes(image));
-    // 100 + 12 bytes still fit under the header: the appended tag is covered too.
+    // An image this short has its tag area under the header: no tag is put in.
     image.appendSaveTag(SaveType::Sram512k);
     EXPECT_EQ(concatenated(image.outputSegments(TagArea::Included)), finalizedHeaderBytes(image));
 }

@@ -50,6 +50,11 @@ std::string unknownOption(const std::string& argument) {
 
 }  // namespace
 
+std::span<const std::string> optionPart(std::span<const std::string> arguments) {
+    const auto end = std::find(arguments.begin(), arguments.end(), kEndOfOptions);
+    return arguments.first(static_cast<std::size_t>(end - arguments.begin()));
+}
+
 bool namesExistingFile(const std::string& name) {
     std::error_code error;
     const auto status = std::filesystem::status(name, error);
@@ -58,15 +63,17 @@ bool namesExistingFile(const std::string& name) {
 
 CommandArguments readCommandArguments(std::span<const std::string> arguments) {
     CommandArguments result;
+    const auto options = optionPart(arguments);
     const auto has = [&](const char* option) {
-        return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
+        return std::find(options.begin(), options.end(), option) != options.end();
     };
     result.inPlace = has(kInPlaceOption);
     result.replace = has(kReplaceOption);
-    for (const std::string& argument : arguments) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
         const bool path = kSlashPaths && !argument.empty() && argument[0] == '/' &&
                           namesExistingFile(argument);
-        result.isOption.push_back(startsLikeOption(argument) && !path);
+        result.isOption.push_back(i <= options.size() && startsLikeOption(argument) && !path);
     }
     const auto loneValueBefore = [&](std::size_t i) {
         return i > 0 && result.isOption[i - 1] && isLoneValueOption(arguments[i - 1]);
@@ -103,7 +110,8 @@ CommandArguments readCommandArguments(std::span<const std::string> arguments) {
     bool tagOption = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        if (!result.isOption[i] || argument == kInPlaceOption || argument == kReplaceOption) {
+        if (!result.isOption[i] || i == options.size() || argument == kInPlaceOption ||
+            argument == kReplaceOption) {
             continue;
         }
         const char letter = argument.size() >= 2 ? argument[1] : '\0';
@@ -128,6 +136,11 @@ CommandArguments readCommandArguments(std::span<const std::string> arguments) {
                 if (!lone && (argument[2] < '1' || argument[2] > '6')) {
                     why[i] = "save types are 1 to 6; no save tag written";
                     result.notATypeAsked = true;
+                    break;
+                }
+                if (argument.size() > 3) {  // -s16: the 1 decides, as it always has
+                    why[i] = std::string("only the first digit counts: save type ") + argument[2];
+                    result.misunderstood = true;
                     break;
                 }
                 [[fallthrough]];

@@ -2,8 +2,10 @@
 // options and which name ROMs, the two long options that change how a run works, and
 // the explanations of everything that cannot be taken as written.
 //
-//   option     an argument that starts with "-" or "/", except on POSIX systems one
-//              that starts with "/" and names an existing file (an absolute path)
+//   option     an argument before "--" that starts with "-" or "/", except on POSIX
+//              systems one that starts with "/" and names an existing file (an
+//              absolute path)
+//   --         the first one ends the options: every argument after it is a name
 //   name       every other argument, the empty one included
 //   ROM        one run: the first name; --in-place: every name, each once
 //   passed over  every other name: a value written apart from its letter ("-o
@@ -22,6 +24,10 @@ namespace tagwright {
 
 inline constexpr const char* kInPlaceOption = "--in-place";
 inline constexpr const char* kReplaceOption = "--replace";
+inline constexpr const char* kEndOfOptions = "--";
+
+// The arguments that can hold options: those before the first "--".
+std::span<const std::string> optionPart(std::span<const std::string> arguments);
 
 struct CommandArguments {
     std::vector<bool> isOption;      // one per argument

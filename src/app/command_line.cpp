@@ -41,10 +41,16 @@ std::string noRoomAdvice(const std::string& option) {
            terminalSafe(append) + " appends it instead";
 }
 
+// "-s6: no save tag written: the ROM is shorter than its 192-byte header, which covers it"
+std::string underHeaderAdvice(const std::string& option) {
+    return terminalSafe(option) +
+           ": no save tag written: the ROM is shorter than its 192-byte header, which covers it";
+}
+
 // The status of one ROM's run, from what it did.
 int statusOf(const PatchOutcome& outcome) {
     const bool done = outcome.loaded && outcome.written && outcome.noRoom.empty() &&
-                      allReplaced(outcome);
+                      outcome.underHeader.empty() && allReplaced(outcome);
     return done ? kExitSuccess : kExitFailure;
 }
 
@@ -53,11 +59,18 @@ int singleRun(std::span<const std::string> arguments, const CommandArguments& re
     PatchRequest request{arguments, &read.isOption, read.replace, std::nullopt};
     const PatchOutcome outcome = patchRom(read.roms.front(), request, out, err);
     if (!outcome.loaded) {
+        if (!outcome.refusal.empty()) {
+            err << "tagwright: " << terminalSafe(read.roms.front()) << ": " << outcome.refusal
+                << std::endl;
+        }
         return kExitFailure;
     }
     listReplacements("tagwright: ", outcome, err);
     for (const std::string& option : outcome.noRoom) {
         err << "tagwright: " << noRoomAdvice(option) << std::endl;
+    }
+    for (const std::string& option : outcome.underHeader) {
+        err << "tagwright: " << underHeaderAdvice(option) << std::endl;
     }
     creditsScreen(out);
     return statusOf(outcome);
@@ -89,6 +102,9 @@ std::string summary(const PatchOutcome& outcome) {
     for (const std::string& option : outcome.noRoom) {
         text += "; " + noRoomAdvice(option);
     }
+    for (const std::string& option : outcome.underHeader) {
+        text += "; " + underHeaderAdvice(option);
+    }
     if (!allReplaced(outcome)) {
         text += "; a string was left as it is";
     }
@@ -106,9 +122,10 @@ int inPlaceRun(std::span<const std::string> arguments, const CommandArguments& r
         try {
             const PatchOutcome outcome = patchRom(rom, request, out, err);
             listReplacements(prefix, outcome, err);
-            line = !outcome.loaded    ? "not changed: could not be read"
-                   : !outcome.written ? "not changed: could not be written"
-                                      : summary(outcome);
+            line = !outcome.refusal.empty() ? "not changed: " + outcome.refusal
+                   : !outcome.loaded        ? "not changed: could not be read"
+                   : !outcome.written       ? "not changed: could not be written"
+                                            : summary(outcome);
             romStatus = statusOf(outcome);
         } catch (const std::bad_alloc&) {
             line = "not changed: out of memory";

@@ -6,8 +6,10 @@
 #include <optional>
 #include <vector>
 
+#include "image/archive_magic.hpp"
 #include "image/file_layer.hpp"
 #include "image/rom_image.hpp"
+#include "image/rom_input.hpp"
 #include "readers/image_facts.hpp"
 #include "report/file_report.hpp"
 #include "report/json_report.hpp"
@@ -23,6 +25,7 @@ constexpr const char* kCommandOutput = "rompatched.gba";
 
 struct ReadFile {
     const char* problem = nullptr;
+    std::optional<ArchiveKind> archive;  // read, but an archive: not reported as a ROM
     std::optional<ImageFacts> facts;
 };
 
@@ -31,21 +34,31 @@ ReadFile readFile(const std::string& name, std::vector<std::uint8_t>& block) {
     ReadFile read;
     const auto measured = files::measure(name);
     if (!measured) {
-        read.problem = "There was a problem opening the file you specified!";
+        read.problem = kCannotOpenRom;
         return read;
     }
-    if (measured->size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
-        read.problem = "The ROM file is too large (2 GiB or more).";
+    if (measured->size > kLargestRom) {
+        read.problem = kRomTooLarge;
         return read;
     }
     ImageScanner scanner(name, measured->size);
     files::FileFacts facts;
+    bool first = true;
     const auto outcome = files::readInBlocks(
-        name, block, [&](std::span<const std::uint8_t> part) { scanner.feed(part); }, facts);
+        name, block,
+        [&](std::span<const std::uint8_t> part) {
+            if (first) {  // blocks are 1 MiB: the first holds the magic bytes, if any
+                read.archive =
+                    archiveKindOf(part.first(std::min(part.size(), kArchiveMagicLength)));
+                first = false;
+            }
+            scanner.feed(part);
+        },
+        facts);
     if (outcome == files::ReadOutcome::CannotOpen) {
-        read.problem = "There was a problem opening the file you specified!";
+        read.problem = kCannotOpenRom;
     } else if (outcome != files::ReadOutcome::Read || !facts.matches(*measured)) {
-        read.problem = "There was a problem reading the file you specified!";
+        read.problem = kCannotReadRom;
     } else {
         read.facts = scanner.finish();
     }
@@ -82,6 +95,16 @@ int infoMode(std::span<const std::string> names, InfoFormat format, std::ostream
         }
         firstFile = false;
         ReadFile read = readFile(name, block);
+        if (read.problem == nullptr && read.archive) {
+            const std::string refusal = archiveRefusal(*read.archive);
+            if (format == InfoFormat::Json) {
+                out << jsonUnreadable(name, refusal, archiveWord(*read.archive)) << std::endl;
+            } else {
+                printUnreadable(name, refusal, out);
+            }
+            status = std::max(status, kInfoFallsShort);
+            continue;
+        }
         if (read.problem != nullptr) {
             if (format == InfoFormat::Json) {
                 out << jsonUnreadable(name, read.problem) << std::endl;

@@ -4,8 +4,10 @@
 // file, report/json_report.hpp); text reports are separated by an empty line.
 //
 // Exit status: 0 when every file has a header the console starts and its strings ask
-// for one type that every reader that reads strings gives; 1 when a file falls short;
-// 2 when a file cannot be read (its message under its name, or its JSON "error").
+// for one type that every reader that reads strings gives; 1 when a file falls short,
+// or is an archive (image/archive_magic.hpp: its refusal under its name, or its JSON
+// "error" with "archive"); 2 when a file cannot be read (its message under its name,
+// or its JSON "error").
 #pragma once
 
 #include <iostream>

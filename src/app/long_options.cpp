@@ -6,6 +6,7 @@
 #include "app/help_screen.hpp"
 #include "app/info_report.hpp"
 #include "app/program_version.hpp"
+#include "app/command_arguments.hpp"
 #include "app/command_line.hpp"
 #include "console/console_io.hpp"
 #include "console/terminal_text.hpp"
@@ -31,6 +32,8 @@ constexpr const char* kHelpAfter[] = {
     "             one line per ROM on standard error. Not with -o.",
     "--replace  : With -sN or -eN: first overwrite other types' library save strings",
     "             (EEPROM_Vnnn, SRAM_Vnnn, FLASH_Vnnn, ...) by the new tag's text.",
+    "--         : Ends the options: every later argument names a ROM, even one that",
+    "             starts with - or /.",
     "--help    : This text.",
     "--version : The program's version.",
     "--info ROM... : What the console and each emulator make of each ROM.",
@@ -74,17 +77,18 @@ int outputChecked(int status, int statusWhenLost, std::ostream& out, std::ostrea
 
 std::optional<int> runLongOption(std::span<const std::string> arguments, std::ostream& out,
                                  std::ostream& err) {
-    if (has(arguments, "--help")) {
+    const auto options = optionPart(arguments);
+    if (has(options, "--help")) {
         printHelp(out);
         return outputChecked(0, kExitFailure, out, err);
     }
-    if (has(arguments, "--version")) {
+    if (has(options, "--version")) {
         out << "tagwright " << kProgramVersion << std::endl;
         return outputChecked(0, kExitFailure, out, err);
     }
-    if (has(arguments, "--info")) {
+    if (has(options, "--info")) {
         std::vector<std::string> names;
-        for (const std::string& argument : arguments) {
+        for (const std::string& argument : options) {
             if (argument.empty() || argument[0] != '-') {
                 names.push_back(argument);
             } else if (argument != "--info" && argument != "--json") {
@@ -92,12 +96,17 @@ std::optional<int> runLongOption(std::span<const std::string> arguments, std::os
                     << std::endl;
             }
         }
+        if (options.size() < arguments.size()) {
+            names.insert(names.end(),
+                         arguments.begin() + static_cast<std::ptrdiff_t>(options.size()) + 1,
+                         arguments.end());
+        }
         if (names.empty()) {
             out << "Filename needed!" << std::endl;
             err << kShortUsage << std::endl;
             return -1;
         }
-        const InfoFormat format = has(arguments, "--json") ? InfoFormat::Json : InfoFormat::Text;
+        const InfoFormat format = has(options, "--json") ? InfoFormat::Json : InfoFormat::Text;
         const int status = infoMode(names, format, out);
         return outputChecked(status, kInfoUnreadable, out, err);
     }

@@ -41,7 +41,7 @@ void runScreen(std::int32_t choice, std::istream& in, std::ostream& out, std::os
             creditsScreen(out);
             break;
         case OtherUtils:
-            otherUtilsMenu(in, out);
+            otherUtilsMenu(in, out, err);
             break;
         default:
             break;

@@ -25,7 +25,7 @@ constexpr std::array<WordField, 3> kWordFields = {{
 
 }  // namespace
 
-void otherUtilsMenu(std::istream& in, std::ostream& out) {
+void otherUtilsMenu(std::istream& in, std::ostream& out, std::ostream& err) {
     TextMenu menu(6);
     menu.setTitle("Other Utils Menu");
     menu.setItem("Pad to next exact power of 2. No minimum size!", Pad);
@@ -37,7 +37,7 @@ void otherUtilsMenu(std::istream& in, std::ostream& out) {
     menu.setClosingItem("Back to Main Menu.");
 
     std::string name;
-    const auto image = loadRomForScreen(name, in, out);
+    const auto image = loadRomForScreen(name, in, out, err);
     if (!image) {
         return;
     }

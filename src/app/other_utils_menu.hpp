@@ -6,6 +6,7 @@
 
 namespace tagwright {
 
-void otherUtilsMenu(std::istream& in = std::cin, std::ostream& out = std::cout);
+void otherUtilsMenu(std::istream& in = std::cin, std::ostream& out = std::cout,
+                    std::ostream& err = std::cerr);
 
 }  // namespace tagwright

@@ -2,7 +2,7 @@
 
 #include "app/command_arguments.hpp"
 #include "app/command_line.hpp"
-#include "app/probe_image.hpp"
+#include "app/read_rom.hpp"
 #include "app/reader_warnings.hpp"
 #include "app/version_number.hpp"
 #include "console/terminal_text.hpp"
@@ -12,9 +12,9 @@ namespace tagwright {
 
 namespace {
 
-void applyOption(const std::string& argument, RomImage& image, const PatchRequest& request,
-                 PatchOutcome& outcome, std::ostream& out) {
-    if (argument == kInPlaceOption || argument == kReplaceOption) {
+void applyOption(const std::string& argument, RomImage& image, PatchOutcome& outcome,
+                 std::ostream& out) {
+    if (argument == kInPlaceOption || argument == kReplaceOption || argument == kEndOfOptions) {
         return;
     }
     const char letter = argument.size() >= 2 ? argument[1] : '\0';
@@ -48,13 +48,14 @@ void applyOption(const std::string& argument, RomImage& image, const PatchReques
             return;
         case 's':
         case 'e': {
-            auto tagged =
-                applySaveTagOption(argument, image, outcome.tagArea, outcome.tags, request.replace, out);
+            const auto tagged =
+                applySaveTagOption(argument, image, outcome.tagArea, outcome.tags, out);
             if (tagged.noRoom) {
                 outcome.noRoom.push_back(argument);
             }
-            outcome.replaced.insert(outcome.replaced.end(), tagged.replaced.begin(),
-                                    tagged.replaced.end());
+            if (tagged.underHeader) {
+                outcome.underHeader.push_back(argument);
+            }
             return;
         }
         default:
@@ -63,29 +64,48 @@ void applyOption(const std::string& argument, RomImage& image, const PatchReques
     }
 }
 
+// The save type the last -sN or -eN with N from 1 to 6 asks for.
+std::optional<SaveType> lastTypeAsked(const PatchRequest& request) {
+    std::optional<SaveType> type;
+    for (std::size_t i = 0; i < request.arguments.size(); ++i) {
+        const std::string& argument = request.arguments[i];
+        if ((*request.isOption)[i] && argument.size() >= 3 &&
+            (argument[1] == 's' || argument[1] == 'e')) {
+            if (const auto asked = saveTypeFromNumber(argument[2] - '0')) {
+                type = asked;
+            }
+        }
+    }
+    return type;
+}
+
 }  // namespace
 
 PatchOutcome patchRom(const std::string& input, const PatchRequest& request, std::ostream& out,
                       std::ostream& err) {
     PatchOutcome outcome;
     outcome.outputName = kDefaultOutputName;
-    const auto size = probeImage.probeSize(input, out);
-    if (!size) {
+    RomRead read = readRom(input, out);
+    if (!read.image) {
+        outcome.refusal = std::move(read.refusal);
         return outcome;
     }
-    RomImage image(*size, out);
-    if (!image.hasBuffer() || !image.load(input, out, probeImage.probedFile())) {
-        return outcome;
-    }
+    RomImage& image = *read.image;
     outcome.loaded = true;
+    // Once, before any tag, for the type of the last -s or -e: an earlier one of the same
+    // run is not what the file will say.
+    if (const auto type = lastTypeAsked(request); type && request.replace) {
+        outcome.replaced = image.replaceLibraryStrings(*type);
+    }
     for (std::size_t i = 0; i < request.arguments.size(); ++i) {
         if ((*request.isOption)[i]) {
-            applyOption(request.arguments[i], image, request, outcome, out);
+            applyOption(request.arguments[i], image, outcome, out);
         }
     }
     if (request.output) {
         outcome.outputName = *request.output;
     }
+
     image.finalizeHeader();
     // Padding is part of the one write: the output never shows up unpadded.
     const Padding padding = outcome.padded ? Padding::ToPowerOfTwo : Padding::None;
@@ -93,7 +113,9 @@ PatchOutcome patchRom(const std::string& input, const PatchRequest& request, std
     if (!outcome.written) {
         return outcome;
     }
-    if (const TagsWritten& tags = outcome.tags; tags.asked) {
+    // An image too short for any tag (no -s fits, no -e finds room) gets its own line
+    // from the caller, not a warning about readers that could never see one.
+    if (const TagsWritten& tags = outcome.tags; tags.asked && image.appendedTagFits()) {
         SaveRequest saved;
         saved.type = *tags.asked;
         saved.embedded = tags.askedEmbedded;

@@ -1,6 +1,8 @@
-// One ROM patched by the single-letter options: loaded whole, every option applied in
-// command-line order, the header finalised, the output written (and padded) in one
-// step, and the save warnings for what was written. The program's own messages
+// One ROM patched by the single-letter options: loaded whole (an archive refused,
+// read_rom.hpp); with --replace, the library strings of other types than the last
+// -sN/-eN asks for overwritten, once; every option applied in command-line order; the
+// header finalised; the output written (and padded) in one step; and the save
+// warnings for what was written. The program's own messages
 // ("Invalid option: ...", the empty-space search, file problems) go to `out` as
 // they always have; the caller reports the outcome.
 #pragma once
@@ -25,13 +27,15 @@ struct PatchRequest {
 
 struct PatchOutcome {
     bool loaded = false;
+    std::string refusal;  // not loaded: why the file is not a ROM (an archive), else empty
     bool written = false;
     std::string outputName;
     bool padded = false;
     TagArea tagArea = TagArea::Omitted;
     TagsWritten tags;
-    std::vector<std::string> noRoom;                // the -e arguments that found no room
-    std::vector<LibraryStringChange> replaced;      // every change --replace listed
+    std::vector<std::string> noRoom;            // the -e arguments that found no room
+    std::vector<std::string> underHeader;       // the -s arguments of an image too short
+    std::vector<LibraryStringChange> replaced;  // every change --replace listed
 };
 
 PatchOutcome patchRom(const std::string& input, const PatchRequest& request, std::ostream& out,

@@ -38,7 +38,7 @@ void runPatchScreen(const PatchScreen& screen, std::istream& in, std::ostream& o
     menu.setClosingItem("Back to Main Menu.");
 
     std::string name;
-    const auto image = loadRomForScreen(name, in, out);
+    const auto image = loadRomForScreen(name, in, out, err);
     if (!image || (screen.embed && !image->findEmptySpace(out))) {
         return;
     }
@@ -48,10 +48,15 @@ void runPatchScreen(const PatchScreen& screen, std::istream& in, std::ostream& o
             return;
         }
         if (type) {
+            const bool tagged = screen.embed || image->appendedTagFits();
             if (screen.embed) {
                 image->embedSaveTag(*type);
-            } else {
+            } else if (tagged) {
                 image->appendSaveTag(*type);
+            } else {
+                err << "tagwright: no save tag written: the ROM is shorter than its 192-byte "
+                       "header, which covers it"
+                    << std::endl;
             }
             image->finalizeHeader();
             writeLine(out, "Enter a name to save the patched rom:");
@@ -59,7 +64,7 @@ void runPatchScreen(const PatchScreen& screen, std::istream& in, std::ostream& o
                 return;  // never write under the name still held from before
             }
             const TagArea tagArea = screen.embed ? TagArea::Omitted : TagArea::Included;
-            if (image->write(name, tagArea, out)) {
+            if (image->write(name, tagArea, out) && tagged) {
                 SaveRequest request;
                 request.type = *type;
                 request.embedded = screen.embed;

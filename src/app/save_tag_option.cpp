@@ -13,7 +13,7 @@ std::optional<SaveType> TagsWritten::expected(TagArea tagArea) const {
 }
 
 SaveTagOutcome applySaveTagOption(const std::string& argument, RomImage& image, TagArea& tagArea,
-                                  TagsWritten& tags, bool replace, std::ostream& out) {
+                                  TagsWritten& tags, std::ostream& out) {
     SaveTagOutcome outcome;
     const bool append = argument.at(1) == 's';
     tagArea = append ? TagArea::Included : TagArea::Omitted;
@@ -25,13 +25,13 @@ SaveTagOutcome applySaveTagOption(const std::string& argument, RomImage& image, 
     if (!type) {
         return outcome;
     }
-    if (replace) {
-        outcome.replaced = image.replaceLibraryStrings(*type);
-    }
     tags.asked = type;
     tags.askedEmbedded = !append;
     tags.foundRoom = append;  // an -e finds room below
-    if (append) {
+    if (append && !image.appendedTagFits()) {
+        tags.foundRoom = false;
+        outcome.underHeader = true;
+    } else if (append) {
         image.appendSaveTag(*type);
         tags.appended = type;
         tags.embeddedLast = false;

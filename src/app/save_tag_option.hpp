@@ -29,18 +29,18 @@ struct TagsWritten {
 
 // What one -s or -e did.
 struct SaveTagOutcome {
-    bool tagged = false;   // false: no value, not a type 1-6, or -e found no room
-    bool noRoom = false;   // -e found no room
-    std::vector<LibraryStringChange> replaced;  // with --replace: made, or not for want of room
+    bool tagged = false;       // false: no value, not a type 1-6, or -e found no room
+    bool noRoom = false;       // -e found no room
+    bool underHeader = false;  // -s on an image whose tag area lies under the header
 };
 
 // Handles one argument whose option letter is 's' or 'e'. Whether the output carries
 // the tag area changes first (included for -s, omitted for -e), whatever follows the letter; then a
 // digit 1 to 6 tags the image, nothing prints "Need value for <arg>", and any
-// other character does nothing more. With `replace`, library strings of another
-// kind are overwritten (library_strings.hpp) before the tag is put in.
+// other character does nothing more. An -s on an image of up to 188 bytes writes no
+// tag (RomImage::appendedTagFits()) and says so in the outcome. (--replace acts once
+// for the whole run, before the tags: patch_run.hpp.)
 SaveTagOutcome applySaveTagOption(const std::string& argument, RomImage& image, TagArea& tagArea,
-                                  TagsWritten& tags, bool replace = false,
-                                  std::ostream& out = std::cout);
+                                  TagsWritten& tags, std::ostream& out = std::cout);
 
 }  // namespace tagwright

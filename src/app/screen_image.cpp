@@ -1,25 +1,23 @@
 #include "app/screen_image.hpp"
 
-#include "app/probe_image.hpp"
+#include "app/read_rom.hpp"
 #include "console/rom_file_prompt.hpp"
+#include "console/terminal_text.hpp"
 
 namespace tagwright {
 
-std::unique_ptr<RomImage> loadRomForScreen(std::string& name, std::istream& in, std::ostream& out) {
+std::unique_ptr<RomImage> loadRomForScreen(std::string& name, std::istream& in, std::ostream& out,
+                                           std::ostream& err) {
     const auto typed = promptRomFileName(in, out);
     if (!typed) {
         return nullptr;
     }
     name = *typed;
-    const auto size = probeImage.probeSize(name, out);
-    if (!size) {
-        return nullptr;
+    RomRead read = readRom(name, out);
+    if (!read.refusal.empty()) {
+        err << "tagwright: " << terminalSafe(name) << ": " << read.refusal << std::endl;
     }
-    auto image = std::make_unique<RomImage>(*size, out);
-    if (!image->hasBuffer() || !image->load(name, out, probeImage.probedFile())) {
-        return nullptr;
-    }
-    return image;
+    return std::move(read.image);
 }
 
 }  // namespace tagwright

@@ -2,6 +2,7 @@
 
 #include "console/console_io.hpp"
 #include "image/rom_image.hpp"
+#include "image/rom_input.hpp"
 
 namespace tagwright {
 
@@ -19,7 +20,7 @@ std::optional<std::string> promptRomFileName(std::istream& in, std::ostream& out
         if (RomImage::canOpen(name)) {
             return name;
         }
-        writeLine(out, "There was a problem opening the file you specified!");
+        writeLine(out, kCannotOpenRom);
         writeLine(out, "Please check your spelling and try again!");
     }
 }

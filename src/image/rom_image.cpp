@@ -61,7 +61,9 @@ void RomImage::putTag(std::size_t offset, SaveType type) {
 }
 
 void RomImage::appendSaveTag(SaveType type) {
-    putTag(tagAreaOffset(size_), type);
+    if (appendedTagFits()) {
+        putTag(tagAreaOffset(size_), type);
+    }
 }
 
 void RomImage::embedSaveTag(SaveType type) {

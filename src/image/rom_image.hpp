@@ -19,7 +19,10 @@
 //                       (12 to 15 bytes more)
 //
 // with the working header over bytes 0..191; a file shorter than 192 bytes grows
-// to 192 bytes (the header alone).
+// to 192 bytes (the header alone). An image of up to 188 bytes has its tag area
+// (partly) under the header, so it takes no appended tag: appendedTagFits() is false
+// and appendSaveTag() does nothing. From 189 bytes on, the tag area starts at 192 or
+// later and the tag follows the header.
 //
 // Sizes are signed 32-bit: inputs of 2 GiB or more are refused when measured.
 // Operations that can fail report it on the stream they are given, in one line,
@@ -110,7 +113,10 @@ class RomImage {
     // Repairs logo and fixed bytes from the default header and recomputes the check.
     void finalizeHeader() { header_.finalizeFrom(defaultHeader_); }
 
-    // Puts the type's save tag into the tag area. A value outside 1 to 6 does nothing.
+    // Whether an appended tag reaches the file: its area starts after the header.
+    bool appendedTagFits() const { return tagAreaOffset(size_) >= CartridgeHeader::kSize; }
+    // Puts the type's save tag into the tag area. A value outside 1 to 6, and an image
+    // whose tag area lies under the header (appendedTagFits()), do nothing.
     void appendSaveTag(SaveType type);
     // Puts the type's save tag at emptySpaceOffset(); call only after findEmptySpace()
     // returned true. A value outside 1 to 6 does nothing.

@@ -4,13 +4,12 @@
 #include "image/file_layer.hpp"
 #include "image/padding.hpp"
 #include "image/rom_image.hpp"
+#include "image/rom_input.hpp"
 
 namespace tagwright {
 
 namespace {
 
-constexpr const char* kCannotOpen = "There was a problem opening the file you specified!";
-constexpr const char* kCannotRead = "There was a problem reading the file you specified!";
 constexpr const char* kCannotPad = "Problem padding file";
 
 // The one line each failed write is reported with.
@@ -40,11 +39,11 @@ bool RomImage::canOpen(const std::string& name) {
 std::optional<std::int32_t> RomImage::probeSize(const std::string& name, std::ostream& out) {
     const auto facts = files::measure(name);
     if (!facts) {
-        out << kCannotOpen << std::endl;
+        out << kCannotOpenRom << std::endl;
         return std::nullopt;
     }
-    if (facts->size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
-        out << "The ROM file is too large (2 GiB or more)." << std::endl;
+    if (facts->size > kLargestRom) {
+        out << kRomTooLarge << std::endl;
         return std::nullopt;
     }
     size_ = static_cast<std::int32_t>(facts->size);
@@ -66,12 +65,12 @@ bool RomImage::load(const std::string& name, std::ostream& out,
             loadBytes(image);
             return true;
         case files::ReadOutcome::CannotOpen:
-            out << kCannotOpen << std::endl;
+            out << kCannotOpenRom << std::endl;
             return false;
         case files::ReadOutcome::Changed:
             break;
     }
-    out << kCannotRead << std::endl;
+    out << kCannotReadRom << std::endl;
     return false;
 }
 

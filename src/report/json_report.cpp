@@ -127,10 +127,14 @@ std::string jsonReport(const FileReport& report) {
     return json.text();
 }
 
-std::string jsonUnreadable(const std::string& name, const std::string& problem) {
+std::string jsonUnreadable(const std::string& name, const std::string& problem,
+                           const char* archive) {
     JsonWriter json;
     json.beginObject();
     writeName(json, name);
+    if (archive != nullptr) {
+        json.key("archive").string(archive);
+    }
     json.key("error").string(problem);
     json.endObject();
     return json.text();

@@ -19,7 +19,8 @@
 //               when no command helps; needs_text_header: it helps only once the title,
 //               game code and maker code are UTF-8 text
 //
-// A file that cannot be read is {"file": ..., "error": "<the message>"}.
+// A file that cannot be read is {"file": ..., "error": "<the message>"}; an archive is
+// {"file": ..., "archive": "zip" | "7z" | "rar" | "gzip", "error": "<its refusal>"}.
 #pragma once
 
 #include <string>
@@ -29,6 +30,7 @@
 namespace tagwright {
 
 std::string jsonReport(const FileReport& report);
-std::string jsonUnreadable(const std::string& name, const std::string& problem);
+std::string jsonUnreadable(const std::string& name, const std::string& problem,
+                           const char* archive = nullptr);
 
 }  // namespace tagwright

@@ -4,6 +4,7 @@
 #include <limits>
 #include <new>
 
+#include "image/archive_magic.hpp"
 #include "image/padding.hpp"
 #include "image/rom_image.hpp"
 #include "report/written_file_check.hpp"
@@ -31,6 +32,10 @@ PatchResult patchImage(std::span<const std::uint8_t> image, const PatchRequest& 
     if (image.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
         return refused("The file is too large to patch.");
     }
+    if (const auto archive =
+            archiveKindOf(image.first(std::min(image.size(), kArchiveMagicLength)))) {
+        return refused("This file is " + archiveRefusal(*archive) + ".");
+    }
     NullBuffer discard;
     std::ostream quiet(&discard);
     RomImage rom(static_cast<std::int32_t>(image.size()), quiet);
@@ -52,6 +57,11 @@ PatchResult patchImage(std::span<const std::uint8_t> image, const PatchRequest& 
     }
     rom.finalizeHeader();
 
+    if (!rom.appendedTagFits()) {
+        return refused(
+            "This file is shorter than the 192-byte cartridge header, which would "
+            "cover the save tag: it is not a ROM.");
+    }
     PatchResult result;
     result.padded = request.pad;
     if (request.replaceStrings) {
