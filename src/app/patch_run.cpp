@@ -105,7 +105,6 @@ PatchOutcome patchRom(const std::string& input, const PatchRequest& request, std
     if (request.output) {
         outcome.outputName = *request.output;
     }
-
     image.finalizeHeader();
     // Padding is part of the one write: the output never shows up unpadded.
     const Padding padding = outcome.padded ? Padding::ToPowerOfTwo : Padding::None;
