@@ -146,5 +146,24 @@ TEST(TerminalText, ControlBytesAreEscapedAndTheRestKept) {
     EXPECT_EQ(terminalSafe("plain-name_1.gba"), "plain-name_1.gba");
 }
 
+// C1 controls: U+0080-U+009F in UTF-8 (C2 80..C2 9F), and the bytes 0x80-0x9F where
+// they belong to no valid sequence; bytes of other sequences and other stray bytes stay.
+TEST(TerminalText, C1ControlsAreEscapedAndTheRestOfUtf8Kept) {
+    const struct {
+        const char* raw;
+        const char* shown;
+    } cases[] = {
+        {"a\xc2\x9b" "31mb", "a\\xC2\\x9B31mb"},                           // U+009B, a CSI
+        {"\xc2\x80\xc2\x9f\xc2\xa0", "\\xC2\\x80\\xC2\\x9F\xc2\xa0"},          // U+00A0 is text
+        {"x\x9b" "1m\x85\x80", "x\\x9B1m\\x85\\x80"},                        // bare bytes
+        {"\xe2\x9b\x84\xf0\x9f\x8e\xae", "\xe2\x9b\x84\xf0\x9f\x8e\xae"},  // 9B, 9F inside
+        {"\xe2\x9b", "\xe2\\x9B"},                                         // a cut sequence
+        {"\xc0\x9b\xe9t\xe9", "\xc0\\x9B\xe9t\xe9"},  // overlong; Latin-1 text stays
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(terminalSafe(c.raw), c.shown) << c.shown;
+    }
+}
+
 }  // namespace
 }  // namespace tagwright
