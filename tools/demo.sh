@@ -19,5 +19,7 @@ in_size=$(wc -c < sample.gba)
 out_size=$(wc -c < sample-patched.gba)
 echo "input:  $workdir/sample.gba, $in_size bytes"
 echo "output: $workdir/sample-patched.gba, $out_size bytes ($in_size + 12-byte save tag, padded with 0xFF to $out_size)"
-echo "save tag at offset $in_size: \"$(dd if=sample-patched.gba bs=1 skip="$in_size" count=12 status=none)\""
+# The tag starts word-aligned and is zero-padded to 12 bytes; the shell keeps no NUL bytes.
+tag_at=$(( (in_size + 3) / 4 * 4 ))
+echo "save tag at offset $tag_at: \"$(dd if=sample-patched.gba bs=1 skip="$tag_at" count=12 status=none | tr -d '\0')\""
 echo "title at 0xA0: \"$(dd if=sample-patched.gba bs=1 skip=160 count=12 status=none | tr -d '\0')\""
