@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Proves the release build installs the way users expect:
-#  1. cmake --install into a scratch prefix gives bin/tagwright and the manual page;
+#  1. cmake --install into a scratch prefix gives bin/tagwright, the manual page and
+#     the bash completion;
 #  2. lintian finds no error and no warning in the Debian package, which carries the
 #     copyright file, the changelog and formats.md;
 #  3. the Debian package installs on this machine, its tagwright patches a sample
@@ -22,6 +23,7 @@ echo "== cmake --install into a scratch prefix"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 [ -x "$work/prefix/bin/tagwright" ] || fail "bin/tagwright not installed"
 [ -f "$work/prefix/share/man/man1/tagwright.1.gz" ] || fail "manual page not installed"
+[ -f "$work/prefix/share/bash-completion/completions/tagwright" ] || fail "bash completion not installed"
 
 debs=("$build"/tagwright_*.deb)
 [ -f "${debs[0]}" ] || fail "no package in $build"
@@ -36,6 +38,8 @@ contents="$(dpkg-deb -c "$deb")"
 for doc in copyright changelog.gz formats.md; do
   grep -q "./usr/share/doc/tagwright/$doc\$" <<<"$contents" || fail "no /usr/share/doc/tagwright/$doc"
 done
+grep -q "./usr/share/bash-completion/completions/tagwright\$" <<<"$contents" \
+  || fail "no /usr/share/bash-completion/completions/tagwright"
 # Root is warned about but fine for reading a .deb; errors and warnings fail.
 lintian --fail-on error,warning "$deb" 2> >(grep -v 'running with root privileges' >&2) \
   || fail "lintian reported errors or warnings"
