@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "image/cartridge_header.hpp"
 #include "support/expected_text.hpp"
@@ -158,18 +159,42 @@ TEST_F(Readers, InfoAsJsonLinesForScripts) {
               std::string::npos);
     const std::string verdict =
         R"("verdict":{"ok":true,"asked":[{"type":6,"text":"SRAM"}],"disagreeing":[],)"
-        R"("commands":[]}})";
+        R"("commands":[],"rename":null}})";
     EXPECT_EQ(lines[0].substr(lines[0].size() - verdict.size()), verdict);
     EXPECT_EQ(lines[1].substr(0, name.size()), name);
     // A code three emulators' tables give Flash 128 KiB, whatever the tag.
     EXPECT_NE(lines[1].find(R"("disagreeing":["vbam-libretro","nba","gpsp","hades","gbaemu"],)"
                             R"("commands":[{"type":6,"options":"-s6 -cZTGP","command":)"
                             R"("tagwright )" + quoted + R"( -s6 -cZTGP",)"
-                            R"("needs_text_header":false}]}})"),
+                            R"("needs_text_header":false}],"rename":null}})"),
               std::string::npos)
         << lines[1];
     EXPECT_EQ(lines[2],
               R"({"file":"missing.gba","error":"There was a problem opening the file you specified!"})");
+}
+
+// Hades opens only names ending in .gba or .bin in lower case: a suggestion works when
+// followed, with --in-place too, only if it says to rename the file.
+TEST_F(Readers, ANameAReaderRefusesIsToBeRenamed) {
+    const Bytes good = romWith({{0x800, std::string("SRAM_V113\0\0\0", 12)}});
+    writeFile(dir.file("SHOUT.GBA"), good);
+    const auto info = run({"--info", "SHOUT.GBA"});
+    EXPECT_EQ(info.exitStatus, 1);
+    EXPECT_NE(info.out.find("  verdict  short: Hades does not give SRAM; rename it SHOUT.gba, "
+                            "which is all it\n           needs\n"),
+              std::string::npos)
+        << info.out;
+    EXPECT_EQ(info.out.find("command"), std::string::npos) << info.out;
+    const auto json = run({"--info", "--json", "SHOUT.GBA"});
+    EXPECT_NE(json.out.find(R"("commands":[],"rename":"SHOUT.gba"}})"), std::string::npos);
+
+    const auto inPlace = run({"--in-place", "-s6", "-p", "SHOUT.GBA"});
+    EXPECT_NE(inPlace.err.find("; renaming it SHOUT.gba avoids this\n"), std::string::npos)
+        << inPlace.err;
+    // Renamed as said, every reader agrees.
+    std::filesystem::rename(testing::pathOf(dir.file("SHOUT.GBA")),
+                            testing::pathOf(dir.file("SHOUT.gba")));
+    EXPECT_EQ(run({"--info", "SHOUT.gba"}).exitStatus, 0);
 }
 
 TEST_F(Readers, InfoWithoutFilesAndWithOptions) {
@@ -217,7 +242,7 @@ TEST_F(Readers, SavesWarnExactlyWhenAReaderWillNotGiveTheTypeAsked) {
          "GBARunner3, TWiLight Menu++ Slot-2; EEPROM 512 B: open_agb_firm; -s6 --replace or "
          "-s6 -p --replace avoids this\n"},
         {{"clean.gba", "-s6", "-p", "-oout.bin"}, 0, "warning: out.bin: SRAM asked, but some readers differ: refuses the file: SkyEmu (it "
-         "opens only names ending in .gba); a name ending in .gba avoids this\n"},
+         "opens only names ending in .gba); renaming it out.gba avoids this\n"},
         {{"clean.gba", "-p"}, 0, ""},  // no type asked, nothing judged
         {{"full.gba", "-e6"}, 1, differ +
              "no save memory: VBA-M, VBA-M libretro, SkyEmu, ares, Hades, RustBoyAdvance-ng, "

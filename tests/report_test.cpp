@@ -7,6 +7,7 @@
 #include "image/utf8_text.hpp"
 #include "readers/reader_result.hpp"
 #include "report/json_writer.hpp"
+#include "report/name_remedy.hpp"
 #include "report/outcome_groups.hpp"
 #include "report/save_warning.hpp"
 #include "report/text_report.hpp"
@@ -163,6 +164,22 @@ TEST(Groups, OutcomeOnceThenItsReadersWithTheirNotes) {
                          "EEPROM: H (by its table)",
                          "EEPROM 512 B: I",
                      }));
+}
+
+// The name every reader that judges names opens: its own up to the last dot, then
+// ".gba" in lower case, without its folder.
+TEST(NameRemedy, OwnNameWithTheEndingEveryReaderOpens) {
+    const struct {
+        const char* name;
+        const char* renamed;
+    } cases[] = {
+        {"GAME.GBA", "GAME.gba"},  {"roms/game.bin", "game.gba"}, {"game", "game.gba"},
+        {"a.b.Gba", "a.b.gba"},    {".hidden", ".hidden.gba"},    {"dir.x/rom", "rom.gba"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(nameReadersOpen(c.name), c.renamed) << c.name;
+    }
+    EXPECT_EQ(renamedPath("roms/GAME.GBA", "GAME.gba"), "roms/GAME.gba");
 }
 
 TEST(Warning, GivenExactlyWhenATagChangeableReaderMissesTheTypeAsked) {

@@ -11,8 +11,10 @@
 #include "image/rom_image.hpp"
 #include "image/rom_input.hpp"
 #include "readers/image_facts.hpp"
+#include "readers/judgement.hpp"
 #include "report/file_report.hpp"
 #include "report/json_report.hpp"
+#include "report/name_remedy.hpp"
 #include "report/text_report.hpp"
 
 namespace tagwright {
@@ -20,8 +22,6 @@ namespace tagwright {
 namespace {
 
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
-// The output a suggested command writes, under which its result is judged.
-constexpr const char* kCommandOutput = "rompatched.gba";
 
 struct ReadFile {
     const char* problem = nullptr;
@@ -68,15 +68,30 @@ ReadFile readFile(const std::string& name, std::vector<std::uint8_t>& block) {
 // Looks for the commands that mend the file, on the file loaded a second time as a
 // save loads it: only files whose readers disagree need them, so the first read keeps
 // nothing. A file that cannot be loaded again (or has another size now) gets none.
+// Commands are judged under the file's own name, as --in-place writes it; when a
+// reader refuses that name, under the name to rename it to, and none is looked for
+// when the file renamed is all it needs.
 void findCommandsFor(FileReport& report) {
     if (!report.verdict.needsCommand() ||
         report.facts.size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
         return;
     }
+    std::string judgedName = files::storedName(report.facts.name);
+    if (nameRefused(report.results, report.verdict.disagreeing) &&
+        !judgedName.ends_with(nameReadersOpen(judgedName))) {
+        report.verdict.rename = nameReadersOpen(judgedName);
+        judgedName = report.verdict.rename;
+        ImageFacts renamed = report.facts;
+        renamed.name = judgedName;
+        const auto results = judgeImage(renamed);
+        if (!verdictOf(report.header, renamed, results).needsCommand()) {
+            return;
+        }
+    }
     std::ostream discard(nullptr);
     RomImage image(static_cast<std::int32_t>(report.facts.size), discard);
     if (image.hasBuffer() && image.load(report.facts.name, discard)) {
-        findCommands(report.verdict, image, kCommandOutput);
+        findCommands(report.verdict, image, judgedName);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "readers/string_reading.hpp"
 #include "report/json_writer.hpp"
+#include "report/name_remedy.hpp"
 #include "report/text_report.hpp"
 #include "report/type_asked.hpp"
 
@@ -84,8 +85,9 @@ void writeVerdict(JsonWriter& json, const FileReport& report) {
         json.key("type").number(static_cast<std::uint64_t>(type));
         if (command) {
             json.key("options").string(command->options());
-            json.key("command").string("tagwright " + shellWord(report.facts.name) + ' ' +
-                                       command->options());
+            const std::string name =
+                v.rename.empty() ? report.facts.name : renamedPath(report.facts.name, v.rename);
+            json.key("command").string("tagwright " + shellWord(name) + ' ' + command->options());
             json.key("needs_text_header").boolean(command->needsTextHeader);
         } else {
             json.key("options").null();
@@ -95,6 +97,11 @@ void writeVerdict(JsonWriter& json, const FileReport& report) {
         json.endObject();
     }
     json.endArray();
+    if (v.rename.empty()) {
+        json.key("rename").null();
+    } else {
+        json.key("rename").string(v.rename);
+    }
     json.endObject();
 }
 

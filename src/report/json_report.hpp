@@ -17,7 +17,8 @@
 //   verdict     {ok, asked: [{type, text}], disagreeing: [ids], commands: [{type,
 //               options, command, needs_text_header}]}; options and command are null
 //               when no command helps; needs_text_header: it helps only once the title,
-//               game code and maker code are UTF-8 text
+//               game code and maker code are UTF-8 text; rename: the name a reader that
+//               differs would open (name_remedy.hpp), or null when none refuses the name
 //
 // A file that cannot be read is {"file": ..., "error": "<the message>"}; an archive is
 // {"file": ..., "archive": "zip" | "7z" | "rar" | "gzip", "error": "<its refusal>"}.

@@ -5,6 +5,7 @@
 #include "console/terminal_text.hpp"
 #include "image/hex_number.hpp"
 #include "readers/string_reading.hpp"
+#include "report/name_remedy.hpp"
 #include "report/outcome_groups.hpp"
 #include "report/text_report.hpp"
 #include "report/type_asked.hpp"
@@ -102,7 +103,9 @@ std::string saveWarning(const std::string& outputName, const SaveRequest& reques
         }
         if (nameRefused) {
             avoid += avoid.empty() ? "" : ", or ";
-            avoid += "a name ending in .gba";
+            const std::string renamed = nameReadersOpen(outputName);
+            avoid += outputName.ends_with(renamed) ? "a name ending in .gba"
+                                                   : "renaming it " + terminalSafe(renamed);
         }
         avoid = avoid.empty() ? "no tagwright command avoids this" : avoid + " avoids this";
         if (needsTextHeader) {

@@ -9,7 +9,7 @@
 // Readers are grouped by outcome, each group's outcome said once, each reader with its
 // reason. Then what would avoid it: the commands (remedy_search.hpp) that would work,
 // other than the one just used, at most two; "no tagwright command avoids this" when
-// none would; a name ending in .gba when a reader refused the name; header text of
+// none would; "renaming it GAME.gba" when a reader refused the name (name_remedy.hpp); header text of
 // UTF-8 (-t, -c, -m) when a reader refused the header, alone when that is all. Facts that explain
 // it come first: a library string of another type still in the file ("it already holds
 // EEPROM_V122 at 0x1F2C0") or, after --replace, each remaining text of another type a

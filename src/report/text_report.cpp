@@ -3,6 +3,7 @@
 #include "console/terminal_text.hpp"
 #include "image/hex_number.hpp"
 #include "readers/string_reading.hpp"
+#include "report/name_remedy.hpp"
 #include "report/outcome_groups.hpp"
 #include "report/type_asked.hpp"
 
@@ -145,6 +146,10 @@ void printVerdict(const FileReport& report, std::ostream& out) {
         add((count == 1 ? names + " does" : std::to_string(count) + " readers do") +
             " not give " + typeAskedText(v.asked.front()) + (count == 1 ? "" : ": " + names));
     }
+    if (!v.rename.empty()) {
+        add("rename it " + terminalSafe(v.rename) +
+            (v.commands.empty() ? ", which is all it needs" : ", then run the command"));
+    }
     out << "  verdict  ";
     printWrapped(text, 11, 11, out);
     for (const auto& [type, command] : v.commands) {
@@ -153,7 +158,9 @@ void printVerdict(const FileReport& report, std::ostream& out) {
             out << "for " << typeAskedText(type) << ": ";
         }
         if (command) {
-            out << "tagwright " << terminalSafe(shellWord(report.facts.name)) << ' '
+            const std::string name =
+                v.rename.empty() ? report.facts.name : renamedPath(report.facts.name, v.rename);
+            out << "tagwright " << terminalSafe(shellWord(name)) << ' '
                 << command->optionsAndNeeds() << '\n';
         } else {
             out << "none makes every reader that reads strings give " << typeAskedText(type)

@@ -32,6 +32,10 @@ struct Verdict {
     std::vector<std::size_t> disagreeing;   // with the one type asked: readers judged not giving it
     // For each type asked, when readers disagree: the command that mends it, or none.
     std::vector<std::pair<SaveType, std::optional<TagCommand>>> commands;
+    // When a reader that differs refuses the file for its name: the name it opens
+    // (name_remedy.hpp), under which the commands are judged; empty otherwise. With
+    // no command, renaming the file is all it needs.
+    std::string rename;
 
     bool ok() const { return headerStarts && asked.size() == 1 && disagreeing.empty(); }
     // Whether a command is worth looking for: a type is asked and not every reader gives it.
