@@ -153,6 +153,27 @@ TEST_F(Interactive, ScreensThatCannotWorkGoBackToTheMainMenu) {
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"full.gba", "huge.gba", "in.gba"}));
 }
 
+// An archive is refused by every screen that loads a ROM, on standard error; one too
+// short for its tag to outlive the header is saved without one, and says so.
+TEST_F(Interactive, ArchivesAreRefusedAndTinyRomsTakeNoTag) {
+    Bytes zip = patternBytes(300);
+    std::copy_n("PK\x03\x04", 4, zip.begin());
+    writeFile(dir.file("game.zip"), zip);
+    for (const char* screen : {"1", "2", "5"}) {
+        SCOPED_TRACE(screen);
+        EXPECT_EQ(session(std::string(screen) + "\ngame.zip\n6\n",
+                          "tagwright: game.zip: a ZIP archive, not a ROM: unzip it first\n")
+                      .out,
+                  kStart + kFilenamePrompt + kQuit);
+    }
+    writeFile(dir.file("tiny.gba"), patternBytes(188));
+    session("1\ntiny.gba\n6\nout.gba\n7\n6\n",
+            "tagwright: no save tag written: the ROM is shorter than its 192-byte header, which "
+            "covers it\n");
+    EXPECT_EQ(file("out.gba").size(), 200u);  // the header, then the empty rest of the tag area
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"game.zip", "in.gba", "out.gba", "tiny.gba"}));
+}
+
 TEST_F(Interactive, OtherUtilsEditsAccumulateAndPaddingAppliesToLaterSaves) {
     const auto result = session(
         "5\nin.gba\n2\nABCDEFGHIJKLMNO\n3\nGAME\n4\nXY\n5\n300\n6\na.gba\n"
