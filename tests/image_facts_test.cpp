@@ -1,8 +1,11 @@
 // The one-pass scan and the outcome words, judged against rules written out here.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/cartridge_header.hpp"
@@ -263,6 +266,108 @@ TEST(ImageFacts, RecordsTheZerosAfterALibraryStringAtTheEnd) {
     EXPECT_EQ(place.zerosInFile, 0);
     EXPECT_EQ(place.zerosOneMiBBuffer, 4);  // a fresh buffer holds zeros
     EXPECT_EQ(place.lead, "SRA");
+}
+
+// A header every reader takes, in 0xFF filler: an empty title (valid UTF-8), a code in
+// no reader's table, maker 01 and 0x96 at 0xB2.
+Bytes plainImage(std::size_t size) {
+    Bytes image = filler(size);
+    std::fill_n(image.begin() + 0xA0, 12, 0);
+    put(image, 0xAC, "ZTGP01\x96");
+    return image;
+}
+
+std::string wordOf(const Bytes& image, std::string_view reader) {
+    for (const ReaderResult& result : judgeImage(factsOfBytes(image, "edge.gba"))) {
+        if (result.id == reader) {
+            return result.outcomeWord;
+        }
+    }
+    return "no such reader";
+}
+
+// Each reader at the edges of its own scan, as its code has it.
+TEST(ReaderRules, EachReaderAtTheEdgesOfItsScan) {
+    using namespace std::string_literals;
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    const std::string flash = "FLASH_V123\0\0"s;
+    struct Case {
+        const char* rule;
+        const char* reader;
+        std::size_t size;
+        std::vector<std::pair<std::size_t, std::string>> strings;
+        const char* word;
+    };
+    const std::vector<Case> cases = {
+        // gpSP, past its first MiB: aligned offsets at most block length - 12 into each
+        // 1 MiB block, every block.
+        {"gpSP: in a block's last 8 bytes, missed", "gpsp", 3 * kMiB, {{2 * kMiB - 8, flash}},
+         "RT64"},
+        {"gpSP: the same string again in the next block, found", "gpsp", 3 * kMiB,
+         {{2 * kMiB - 8, flash}, {2 * kMiB + 0x100, flash}}, "FLASH64K"},
+        // GBA.js: on a byte that breaks a partial match the matcher starts again from it.
+        {"GBA.js: FFLASH_V123", "gbajs", 0x400, {{0x200, "FFLASH_V123"}}, "FLASH64K"},
+        // DeSmuME: words at o with o + 4 < size; the word that ends the file is never read.
+        {"DeSmuME: SRAM ends the file", "desmume", 0x204, {{0x200, "SRAM"}}, "NONE"},
+        {"DeSmuME: SRAM one word before the end", "desmume", 0x208, {{0x200, "SRAM"}}, "SRAM"},
+        // RustBoyAdvance-ng refuses a title that is not UTF-8: a code point in the
+        // shortest form only (U+0800 on takes 3 bytes, U+10000 on 4).
+        {"RustBoyAdvance-ng: E0 9F BF, overlong", "rustboyadvance", 0x400,
+         {{0xA0, "\xE0\x9F\xBF"}}, "ERROR"},
+        {"RustBoyAdvance-ng: E0 A0 80, U+0800", "rustboyadvance", 0x400,
+         {{0xA0, "\xE0\xA0\x80"}}, "NONE"},
+        {"RustBoyAdvance-ng: F0 8F BF BF, overlong", "rustboyadvance", 0x400,
+         {{0xA0, "\xF0\x8F\xBF\xBF"}}, "ERROR"},
+        {"RustBoyAdvance-ng: F0 90 80 80, U+10000", "rustboyadvance", 0x400,
+         {{0xA0, "\xF0\x90\x80\x80"}}, "NONE"},
+    };
+    for (const Case& c : cases) {
+        Bytes image = plainImage(c.size);
+        for (const auto& [offset, text] : c.strings) {
+            put(image, offset, text);
+        }
+        EXPECT_EQ(wordOf(image, c.reader), c.word) << c.rule;
+    }
+}
+
+// CRC-32 (reflected, polynomial 0xEDB88320) as its register stands after `bytes`.
+std::uint32_t crcRegister(std::span<const std::uint8_t> bytes) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const std::uint8_t byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ ((crc & 1u) != 0 ? 0xEDB88320u : 0u);
+        }
+    }
+    return crc;
+}
+
+// Sets the image's last 4 bytes so that its CRC-32 is `crc`: the register is run 32
+// steps back from the final value; the 4 bytes take it there from where the rest of
+// the image leaves it.
+void forgeCrc(Bytes& image, std::uint32_t crc) {
+    std::uint32_t back = ~crc;
+    for (int bit = 0; bit < 32; ++bit) {
+        back = (back & 0x80000000u) != 0 ? ((back ^ 0xEDB88320u) << 1) | 1u : back << 1;
+    }
+    back ^= crcRegister(std::span(image).first(image.size() - 4));
+    for (std::size_t i = 0; i < 4; ++i) {
+        image[image.size() - 4 + i] = static_cast<std::uint8_t>(back >> (8 * i));
+    }
+}
+
+// mGBA gives Flash 128 KiB to a Pokemon-looking image unless its CRC-32 is one of the
+// releases it lists (mgba-pokemon-crc.tsv): its first, a middle and its last row here,
+// and a value it does not list.
+TEST(ReaderRules, MgbaKnowsEachPokemonReleaseItLists) {
+    for (const std::uint32_t crc : {0x4881F3F8u, 0x3B2056E9u, 0xF0815EE7u, 0x12345678u}) {
+        Bytes image = plainImage(0x400);
+        put(image, 0x108, std::string("pokemon red version\0", 20));
+        forgeCrc(image, crc);
+        ASSERT_EQ(crcRegister(image), ~crc);
+        EXPECT_EQ(wordOf(image, "mgba"), crc == 0x12345678u ? "FLASH128K" : "RT")
+            << std::hex << crc;
+    }
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -52,6 +55,25 @@ TEST(RomImage, ImpossibleBufferIsReportedAndNothingWorks) {
     image.appendSaveTag(SaveType::Sram512k);
     EXPECT_FALSE(image.write("never-written.gba", TagArea::Included, out));
     EXPECT_FALSE(std::filesystem::exists("never-written.gba"));
+}
+
+// The zero gap and the tag area are zero even where the memory was used before: a
+// freed block full of 0xA5 is what the allocator hands out next for the same size
+// (glibc's per-thread cache does), so a buffer that is not cleared shows it.
+TEST(RomImage, GapAndTagAreaAreZeroInReusedMemory) {
+    for (const std::int32_t size : {1001, 1002, 1003, 1004}) {
+        const std::size_t bytes = RomImage::tagAreaOffset(size) + RomImage::kTagAreaSize;
+        void* volatile used = std::malloc(bytes);
+        ASSERT_NE(used, nullptr);
+        std::memset(used, 0xA5, bytes);
+        std::free(used);
+        const RomImage image(size);
+        const auto buffer = image.buffer();
+        ASSERT_EQ(buffer.size(), bytes);
+        EXPECT_TRUE(std::all_of(buffer.begin() + size, buffer.end(),
+                                [](std::uint8_t byte) { return byte == 0; }))
+            << "size " << size;
+    }
 }
 
 TEST(RomImage, OutputIsTheWorkingHeaderThenTheImageInBothModes) {

@@ -34,6 +34,13 @@ std::vector<std::uint8_t> withZeros(std::size_t size, std::size_t first, std::si
     return bytes;
 }
 
+// All zeros but one byte.
+std::vector<std::uint8_t> zerosBut(std::size_t size, std::size_t at) {
+    std::vector<std::uint8_t> bytes(size, 0);
+    bytes[at] = 0x5A;
+    return bytes;
+}
+
 using testing::kFoundSpace;
 using testing::kNoSpace;
 
@@ -91,6 +98,7 @@ TEST(SaveTagging, SearchPrintsOneDotPerPositionAndTheOutcome) {
         {"image ending in 12 zeros", withZeros(1000, 988, 999), 988},
         {"only the header is zero", withZeros(1000, 0, 191), -1},
         {"all zeros", std::vector<std::uint8_t>(300, 0), 228},
+        {"a non-zero byte at 236 ends the run from 228", zerosBut(300, 236), 240},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
