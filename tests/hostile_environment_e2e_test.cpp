@@ -17,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -377,6 +378,25 @@ TEST_F(HostileEnvironment, AclsAndExtendedAttributesAreKept) {
     ASSERT_EQ(run({"in.gba", "-s6", "-oshared/plain.gba"}).exitStatus, 0);
     EXPECT_EQ(attribute(plain, "system.posix_acl_access"), std::nullopt);
     EXPECT_EQ(modeOf(plain), 0640u);
+}
+
+// A new file gets the mode open(O_CREAT, 0666) gives a file in its folder under the
+// caller's umask, however it was made (through a named temporary file too).
+TEST_F(HostileEnvironment, NewFilesGetTheModeOpenWouldGiveThem) {
+    for (const mode_t mask : {mode_t{022}, mode_t{002}}) {
+        char suffix[8];
+        (void)std::snprintf(suffix, sizeof suffix, "%03o", static_cast<unsigned>(mask));
+        const std::string reference = dir.file(std::string("reference") + suffix);
+        const mode_t before = umask(mask);
+        const int fd = open(reference.c_str(), O_CREAT | O_WRONLY, 0666);
+        const std::string output = std::string("new") + suffix + ".gba";
+        const int status = run({"in.gba", "-s6", "-o" + output}).exitStatus;
+        umask(before);
+        ASSERT_GE(fd, 0);
+        close(fd);
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(modeOf(dir.file(output)), modeOf(reference)) << "umask " << suffix;
+    }
 }
 
 // When the group cannot be kept, its members become "others": others then get no more
