@@ -44,17 +44,14 @@ ReadFile readFile(const std::string& name, std::vector<std::uint8_t>& block) {
     ImageScanner scanner(name, measured->size);
     files::FileFacts facts;
     bool first = true;
-    const auto outcome = files::readInBlocks(
-        name, block,
-        [&](std::span<const std::uint8_t> part) {
-            if (first) {  // blocks are 1 MiB: the first holds the magic bytes, if any
-                read.archive =
-                    archiveKindOf(part.first(std::min(part.size(), kArchiveMagicLength)));
-                first = false;
-            }
-            scanner.feed(part);
-        },
-        facts);
+    const auto consume = [&](std::span<const std::uint8_t> part) {
+        if (first) {  // blocks are 1 MiB: the first holds the magic bytes, if any
+            read.archive = archiveKindOf(part.first(std::min(part.size(), kArchiveMagicLength)));
+            first = false;
+        }
+        scanner.feed(part);
+    };
+    const auto outcome = files::readInBlocks(name, std::span<std::uint8_t>(block), consume, facts);
     if (outcome == files::ReadOutcome::CannotOpen) {
         read.problem = kCannotOpenRom;
     } else if (outcome != files::ReadOutcome::Read || !facts.matches(*measured)) {
@@ -77,7 +74,7 @@ void findCommandsFor(FileReport& report) {
         return;
     }
     std::string judgedName = files::storedName(report.facts.name);
-    if (nameRefused(report.results, report.verdict.disagreeing) &&
+    if (anyRefusesName(report.results, report.verdict.disagreeing) &&
         !judgedName.ends_with(nameReadersOpen(judgedName))) {
         report.verdict.rename = nameReadersOpen(judgedName);
         judgedName = report.verdict.rename;

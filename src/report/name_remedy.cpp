@@ -16,7 +16,7 @@ std::string renamedPath(const std::string& path, const std::string& name) {
     return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + name;
 }
 
-bool nameRefused(std::span<const ReaderResult> results, std::span<const std::size_t> among) {
+bool anyRefusesName(std::span<const ReaderResult> results, std::span<const std::size_t> among) {
     return std::any_of(among.begin(), among.end(), [&](std::size_t i) {
         return results[i].outcome == SaveKind::Refused && results[i].decidedBy == DecidedBy::Name;
     });

@@ -22,6 +22,6 @@ std::string nameReadersOpen(const std::string& name);
 std::string renamedPath(const std::string& path, const std::string& name);
 
 // Whether a reader among `results` at the positions `among` refuses the file for its name.
-bool nameRefused(std::span<const ReaderResult> results, std::span<const std::size_t> among);
+bool anyRefusesName(std::span<const ReaderResult> results, std::span<const std::size_t> among);
 
 }  // namespace tagwright
