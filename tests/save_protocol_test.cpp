@@ -49,6 +49,8 @@ const Case kCases[] = {
      false, F, 0, false},
     {"Flash sector erase and program, 64 KiB", UNLOCK "w5555=80 " UNLOCK "w3000=30 " UNLOCK
      "w5555=A0 w3004=42", true, F, 65536, true},
+    {"sector erase whose 0x80 went out from another routine",
+     UNLOCK "w5555=80 | " UNLOCK "w3000+?=30", true, F, 65536, true},
     {"Flash chip erase", UNLOCK "w5555=80 " UNLOCK "w5555=10", true, F, 65536, true},
     {"the programmed byte is no SRAM write even at 0x5555",
      UNLOCK "w5555=A0 w5555=AA", true, F, 65536, true},

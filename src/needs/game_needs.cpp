@@ -1,5 +1,12 @@
 #include "needs/game_needs.hpp"
 
+#include <algorithm>
+#include <string_view>
+
+#include "needs/code_analysis.hpp"
+#include "needs/code_sweep.hpp"
+#include "needs/save_protocol.hpp"
+
 namespace tagwright {
 
 const char* saveMemoryWord(SaveMemory memory) {
@@ -31,8 +38,112 @@ const char* surenessWord(Sureness sureness) {
     return "unreached";
 }
 
-// Placeholder until the code analysis lands: it decides nothing.
-GameNeeds judgeGameCode(std::span<const std::uint8_t>) { return {}; }
+namespace {
+
+// The save library's strings, each kind's first: they say a library is linked.
+std::vector<NeedEvidence> saveStrings(std::span<const std::uint8_t> rom) {
+    struct Kind {
+        std::string_view text;
+        SaveMemory memory;
+        std::optional<std::uint32_t> bytes;
+    };
+    static constexpr Kind kKinds[] = {
+        {"EEPROM_V", SaveMemory::Eeprom, std::nullopt}, {"SRAM_V", SaveMemory::Sram, 32768},
+        {"SRAM_F_V", SaveMemory::Sram, 32768},          {"FLASH_V", SaveMemory::Flash, 65536},
+        {"FLASH512_V", SaveMemory::Flash, 65536},       {"FLASH1M_V", SaveMemory::Flash, 131072},
+    };
+    const std::string_view bytes(reinterpret_cast<const char*>(rom.data()), rom.size());
+    std::vector<NeedEvidence> found;
+    for (const Kind& kind : kKinds) {
+        const std::size_t at = bytes.find(kind.text);
+        if (at == std::string_view::npos) continue;
+        NeedEvidence item;
+        item.source = NeedSource::String;
+        item.memory = kind.memory;
+        item.bytes = kind.bytes;
+        item.what = "the save library's string " + std::string(kind.text) + " (linked, not necessarily used)";
+        item.romOffset = static_cast<std::uint32_t>(at);
+        found.push_back(std::move(item));
+    }
+    return found;
+}
+
+bool uses(const ProtocolVerdict& verdict) { return verdict.memory != SaveMemory::None; }
+
+}  // namespace
+
+GameNeeds judgeGameCode(std::span<const std::uint8_t> rom) {
+    const CodeAnalysis code = analyseReachableCode(rom);
+    const ProtocolFindings unreached = sweepUnreachedCode(rom, code.reached);
+    const std::vector<NeedEvidence> strings = saveStrings(rom);
+    const ProtocolVerdict reachedVerdict = judgeFindings(code.found, true);
+    const ProtocolVerdict unreachedVerdict = judgeFindings(unreached, true);
+    const bool complete = code.gapCount == 0;
+
+    GameNeeds needs;
+    needs.by = NeedSource::Code;
+    std::string why;
+    if (code.instructions == 0) {
+        why = "no code found at the entry point";
+    } else if (reachedVerdict.memory == SaveMemory::Unknown || !reachedVerdict.sure) {
+        why = reachedVerdict.why;
+    } else if (uses(reachedVerdict)) {
+        const bool disagrees = uses(unreachedVerdict) &&
+                               (unreachedVerdict.memory != reachedVerdict.memory ||
+                                (unreachedVerdict.bytes && unreachedVerdict.bytes != reachedVerdict.bytes));
+        if (!complete && disagrees) {
+            why = std::string("code not followed uses ") + saveMemoryWord(unreachedVerdict.memory);
+        } else {
+            needs.outcome = reachedVerdict.memory;
+            needs.bytes = reachedVerdict.bytes;
+        }
+    } else if (!complete && uses(unreachedVerdict)) {
+        why = std::string("save code (") + saveMemoryWord(unreachedVerdict.memory) +
+              ") lies where the analysis could not follow the code";
+    } else if (!complete && !strings.empty()) {
+        why = "a save library is linked, and the analysis could not follow all the code";
+    } else {
+        needs.outcome = SaveMemory::None;
+    }
+
+    const bool decided = needs.outcome != SaveMemory::Unknown;
+    for (NeedEvidence& item : findingsEvidence(code.found, NeedSource::Code, Sureness::Supports)) {
+        if (decided && item.memory == needs.outcome && item.sureness == Sureness::Supports &&
+            item.memory != SaveMemory::None) {
+            item.sureness = Sureness::Decides;
+        }
+        needs.evidence.push_back(std::move(item));
+    }
+    std::stable_sort(needs.evidence.begin(), needs.evidence.end(), [](const NeedEvidence& a, const NeedEvidence& b) {
+        return a.sureness == Sureness::Decides && b.sureness != Sureness::Decides;
+    });
+    if (!why.empty()) {
+        NeedEvidence item;
+        item.memory = SaveMemory::Unknown;
+        item.what = "the code does not decide: " + why;
+        if (!complete && !code.gaps.empty()) {
+            item.detail = code.gaps.front().what + " (" + std::to_string(code.gapCount) + " such places)";
+            item.romOffset = code.gaps.front().romOffset;
+        }
+        needs.evidence.insert(needs.evidence.begin(), std::move(item));
+    }
+    if (decided && needs.outcome == SaveMemory::None) {
+        NeedEvidence item;
+        item.memory = SaveMemory::None;
+        item.sureness = Sureness::Decides;
+        item.what = "no save protocol in the code reached from the entry point";
+        item.detail = std::to_string(code.instructions) + " instructions in " + std::to_string(code.functions) +
+                      " functions followed";
+        needs.evidence.insert(needs.evidence.begin(), std::move(item));
+    }
+    for (NeedEvidence& item : findingsEvidence(unreached, NeedSource::Code, Sureness::Unreached)) {
+        if (item.memory == SaveMemory::None) continue;  // reads in code never reached tell nothing
+        item.what = "not reached: " + item.what;
+        needs.evidence.push_back(std::move(item));
+    }
+    needs.evidence.insert(needs.evidence.end(), strings.begin(), strings.end());
+    return needs;
+}
 
 GameNeeds judgeGameNeeds(std::span<const std::uint8_t> rom, TrialRunner trial) {
     GameNeeds needs = judgeGameCode(rom);

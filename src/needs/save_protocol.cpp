@@ -121,8 +121,9 @@ void SaveProtocol::access(const SaveAccess& access) {
                 flashCommand(value, access);
                 return;
             }
-            if (eraseArmed_ && exact && (!value || value == 0x30u)) {
-                flashCommand(0x30, access);  // sector erase, at the sector's address
+            // Sector erase: 0x30 to the sector's address (after 0x80, maybe sent elsewhere).
+            if (value == 0x30u || (eraseArmed_ && !value)) {
+                flashCommand(0x30, access);
                 return;
             }
             note(found_.flashUnknownCommands, access.where, "an unlock followed by " + detail);

@@ -1,0 +1,158 @@
+#include "needs/code_sweep.hpp"
+
+#include <unordered_set>
+
+#include "needs/arm_decoder.hpp"
+#include "needs/register_values.hpp"
+
+namespace tagwright {
+
+namespace {
+
+constexpr std::uint32_t kRomBase = 0x08000000;
+constexpr std::uint32_t kBefore = 48;
+constexpr std::uint32_t kAfter = 160;
+
+std::uint16_t read16(std::span<const std::uint8_t> rom, std::size_t offset) {
+    return static_cast<std::uint16_t>(rom[offset] | rom[offset + 1] << 8);
+}
+std::uint32_t read32(std::span<const std::uint8_t> rom, std::size_t offset) {
+    return std::uint32_t{read16(rom, offset)} | std::uint32_t{read16(rom, offset + 2)} << 16;
+}
+
+bool saveLiteral(std::uint32_t v) {
+    return (v >> 16) == 0x0E00 || v == 0x0D000000 || v == 0x0DFFFF00;
+}
+bool saveBase(std::uint32_t v) { return v == 0x0E000000 || v == 0x0D000000; }
+
+class Sweep {
+public:
+    Sweep(std::span<const std::uint8_t> rom, const std::vector<bool>& reached)
+        : rom_(rom), reached_(reached), memory_(rom) {}
+
+    ProtocolFindings run() {
+        const std::size_t size = rom_.size() & ~std::size_t{3};
+        for (std::size_t at = 0xC0; at + 4 <= size; at += 4) {
+            const std::uint32_t word = read32(rom_, at);
+            if (saveLiteral(word)) literal(static_cast<std::uint32_t>(at));
+            // ARM MOV Rd, #imm (any condition, S or not).
+            if ((word & 0x0FEF0000) == 0x03A00000) {
+                const ArmInsn insn = decodeArm(word, kRomBase + static_cast<std::uint32_t>(at));
+                if (saveBase(insn.operand.value)) window(static_cast<std::uint32_t>(at), false);
+            }
+            for (std::size_t half = at; half < at + 4; half += 2) {
+                const std::uint16_t h = read16(rom_, half);
+                // MOVS Rd, #imm8 then LSLS Rd, Rd, #n
+                if ((h & 0xF800) != 0x2000 || half + 4 > rom_.size()) continue;
+                const std::uint16_t shift = read16(rom_, half + 2);
+                const std::uint32_t rd = h >> 8 & 7;
+                if ((shift & 0xF800) != 0 || (shift & 7) != rd || (shift >> 3 & 7) != rd) continue;
+                if (saveBase((h & 0xFFu) << (shift >> 6 & 31))) window(static_cast<std::uint32_t>(half), true);
+            }
+        }
+        protocol_.endSequence();
+        return protocol_.findings();
+    }
+
+private:
+    // The loads that read the literal word at `at`.
+    void literal(std::uint32_t at) {
+        for (std::uint32_t imm = 0; imm < 256; ++imm) {
+            if (at < imm * 4 + 4) break;
+            const std::uint32_t base = at - imm * 4;  // (load + 4) rounded down to a word
+            for (const std::uint32_t load : {base - 4, base - 2}) {
+                const std::uint16_t h = read16(rom_, load);
+                if ((h & 0xF800) == 0x4800 && (h & 0xFF) == imm) window(load, true);
+            }
+        }
+        for (std::uint32_t imm = 0; imm < 4096; imm += 4) {
+            for (const bool up : {true, false}) {
+                const std::uint64_t load = up ? std::uint64_t{at} - 8 - imm : std::uint64_t{at} - 8 + imm;
+                if (load > at + 4096 || load + 4 > rom_.size() || load % 4) continue;
+                const std::uint32_t w = read32(rom_, static_cast<std::size_t>(load));
+                if ((w & 0x0F7F0000) == (up ? 0x059F0000u : 0x051F0000u) && (w & 0xFFF) == imm) {
+                    window(static_cast<std::uint32_t>(load), false);
+                }
+            }
+        }
+    }
+
+    void window(std::uint32_t at, bool thumb) {
+        if (at / 2 < reached_.size() && reached_[at / 2]) return;
+        std::uint32_t from = at >= kBefore ? at - kBefore : 0;
+        from &= thumb ? ~1u : ~3u;
+        if (!windows_.insert(std::uint64_t{from} << 1 | (thumb ? 1 : 0)).second) return;
+        const std::uint32_t to = std::min<std::uint64_t>(rom_.size(), std::uint64_t{at} + kAfter);
+        RegState state{};
+        std::vector<MemoryAccess> accesses;
+        RegValue source, destination, count;
+        for (std::uint32_t offset = from; offset + (thumb ? 2 : 4) <= to;) {
+            const std::uint32_t address = kRomBase + offset;
+            ArmInsn insn = thumb ? decodeThumb(read16(rom_, offset), offset + 4 <= to ? read16(rom_, offset + 2) : 0, address)
+                                 : decodeArm(read32(rom_, offset), address);
+            if (offset / 2 < reached_.size() && reached_[offset / 2]) {
+                state = {};  // reached code: the analysis has seen it
+            } else if (insn.op == ArmOp::Invalid) {
+                state = {};
+            } else {
+                accesses.clear();
+                stepInstruction(insn, address, thumb, memory_, state, &accesses);
+                for (const MemoryAccess& access : accesses) note(access, offset, source, destination, count);
+                const bool away = (insn.op == ArmOp::Branch || insn.op == ArmOp::BranchExchange || writesPc(insn)) &&
+                                  insn.cond == kAlways;
+                if (away) {
+                    state = {};
+                    protocol_.endSequence();
+                }
+                if (insn.op == ArmOp::Call) clobberAfterCall(state);
+            }
+            offset += insn.size;
+        }
+        protocol_.endSequence();
+    }
+
+    void note(const MemoryAccess& access, std::uint32_t offset, RegValue& source, RegValue& destination,
+              RegValue& count) {
+        const RegValue& at = access.address;
+        auto known = [](const RegValue& v) { return v.known() ? std::optional<std::uint32_t>(v.value) : std::nullopt; };
+        if ((at.kind == RegValue::Const || at.kind == RegValue::Based) && (at.value >> 24 == 0x0E)) {
+            SaveAccess save;
+            save.address = at.value;
+            save.exactAddress = at.known();
+            save.width = access.width;
+            save.write = access.write;
+            if (access.write) save.value = known(access.value);
+            save.where.romOffset = offset;
+            protocol_.access(save);
+            return;
+        }
+        if (!at.known() || !access.write || at.value < 0x040000D4 || at.value >= 0x040000E0) return;
+        const std::uint32_t reg = at.value - 0x040000D4;
+        if (reg == 0) source = access.value;
+        if (reg == 4) destination = access.value;
+        if (reg == 8 || reg == 10) {
+            if (reg == 8) count = access.value;
+            Dma3Transfer transfer;
+            transfer.source = known(source);
+            transfer.destination = known(destination);
+            transfer.count = known(count);
+            if (transfer.count && access.width == 4) transfer.count = *transfer.count & 0xFFFF;
+            transfer.where.romOffset = offset;
+            protocol_.dma3(transfer);
+        }
+    }
+
+    std::span<const std::uint8_t> rom_;
+    const std::vector<bool>& reached_;
+    CodeMemory memory_;
+    SaveProtocol protocol_;
+    std::unordered_set<std::uint64_t> windows_;
+};
+
+}  // namespace
+
+ProtocolFindings sweepUnreachedCode(std::span<const std::uint8_t> rom, const std::vector<bool>& reached) {
+    return Sweep(rom, reached).run();
+}
+
+}  // namespace tagwright

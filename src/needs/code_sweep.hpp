@@ -1,0 +1,26 @@
+// Save protocols in code the analysis did not reach: linked, perhaps never called.
+//
+// The sweep looks only where save code would build its addresses:
+//   - literal words 0x0E000000-0x0E00FFFF, 0x0D000000 and 0x0DFFFF00, with the
+//     PC-relative loads that read them (Thumb LDR Rd, [PC, #imm8*4]; ARM LDR Rd,
+//     [PC, #+-imm12]);
+//   - Thumb MOVS Rd, #imm8 followed by LSLS Rd, Rd, #n, and ARM MOV Rd, #imm, that make
+//     0x0E000000 or 0x0D000000.
+// Around each such instruction not already reached it decodes straight through a short
+// window (48 bytes before, 160 after), registers unknown at its start and after every
+// branch away, and classifies what it sees. What it finds never decides: it says that
+// save code is linked, for the judgement to weigh where the reachable code could not be
+// followed everywhere.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "needs/save_protocol.hpp"
+
+namespace tagwright {
+
+ProtocolFindings sweepUnreachedCode(std::span<const std::uint8_t> rom, const std::vector<bool>& reached);
+
+}  // namespace tagwright

@@ -1,0 +1,113 @@
+// What the game's code needs, judged over whole programs: the test programs built from
+// tests/gba-programs/ (their truth written by hand from what each source does, in
+// truth.tsv), and the shared real test ROMs (their truth from their own sources).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "needs/game_needs.hpp"
+
+namespace tagwright {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::uint8_t> readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string describe(const GameNeeds& needs) {
+    std::string text = std::string(saveMemoryWord(needs.outcome)) + " " +
+                       (needs.bytes ? std::to_string(*needs.bytes) : std::string("-")) + "\n";
+    for (const NeedEvidence& item : needs.evidence) {
+        text += std::string("  ") + surenessWord(item.sureness) + ": " + item.what + " [" + item.detail + "]\n";
+    }
+    return text;
+}
+
+void expectJudged(const fs::path& rom, const std::string& memory, const std::string& bytes) {
+    SCOPED_TRACE(rom.filename().string());
+    const std::vector<std::uint8_t> image = readFile(rom);
+    ASSERT_FALSE(image.empty());
+    const GameNeeds needs = judgeGameCode(image);
+    EXPECT_EQ(saveMemoryWord(needs.outcome), memory) << describe(needs);
+    EXPECT_EQ(needs.bytes ? std::to_string(*needs.bytes) : std::string(), bytes) << describe(needs);
+    ASSERT_FALSE(needs.evidence.empty());
+    EXPECT_EQ(needs.evidence.front().sureness, Sureness::Decides) << describe(needs);
+}
+
+// Each protocol and style, ARM and Thumb, C and assembly, as truth.tsv states it.
+TEST(GameNeeds, TestProgramsAsTheirSourcesSay) {
+    const fs::path dir = TAGWRIGHT_GBA_PROGRAMS;
+    std::ifstream truth(dir / "truth.tsv");
+    ASSERT_TRUE(truth) << dir;
+    std::string line;
+    std::getline(truth, line);  // the heading
+    int programs = 0;
+    while (std::getline(truth, line)) {
+        std::istringstream row(line);
+        std::string program, memory, bytes;
+        std::getline(row, program, '\t');
+        std::getline(row, memory, '\t');
+        std::getline(row, bytes, '\t');
+        expectJudged(dir / "roms" / (program + ".gba"), memory, bytes);
+        ++programs;
+    }
+    EXPECT_GE(programs, 16);
+}
+
+// Five test ROMs written by someone else, used where they are (skipped when absent).
+TEST(GameNeeds, SharedRealRoms) {
+    const char* given = std::getenv("TAGWRIGHT_REAL_ROMS");
+    const fs::path dir = fs::path(given ? given : TAGWRIGHT_REAL_ROMS) / "gba-tests";
+    if (!fs::is_directory(dir)) GTEST_SKIP() << "no real ROMs at " << dir;
+    const struct {
+        const char* file;
+        const char* memory;
+        const char* bytes;
+    } kTruth[] = {
+        {"save-sram.gba", "sram", "32768"},      {"unsafe-unsafe.gba", "sram", "32768"},
+        {"save-flash64.gba", "flash", "65536"},  {"save-flash128.gba", "flash", "131072"},
+        {"save-none.gba", "none", ""},
+    };
+    for (const auto& rom : kTruth) expectJudged(dir / rom.file, rom.memory, rom.bytes);
+}
+
+// Damaged and hostile images end in a judgement, never a crash or a wrong memory: an
+// empty file, a header alone, the entry branch into nowhere, a branch to itself, and
+// code that jumps through registers nobody set.
+TEST(GameNeeds, ImagesWithoutFollowableCode) {
+    const std::vector<std::vector<std::uint8_t>> images = {
+        {},
+        std::vector<std::uint8_t>(0xC0, 0),
+        {0xFE, 0xFF, 0xFF, 0xEA},                      // b . (a branch to itself)
+        {0x00, 0x00, 0x00, 0xEA},                      // b 0x08000008: past the end
+        {0x13, 0xFF, 0x2F, 0xE1, 0, 0, 0, 0},         // bx r3, r3 not known
+        {0xFF, 0xFF, 0xFF, 0xFF},                      // undefined
+    };
+    for (const auto& image : images) {
+        const GameNeeds needs = judgeGameCode(image);
+        EXPECT_TRUE(needs.outcome == SaveMemory::Unknown || needs.outcome == SaveMemory::None)
+            << describe(needs);
+    }
+    // A jump not followed leaves save code it cannot place undecided.
+    std::vector<std::uint8_t> hidden(0x400, 0);
+    const std::uint8_t jump[] = {0x13, 0xFF, 0x2F, 0xE1};           // bx r3
+    const std::uint8_t save[] = {0x0E, 0x04, 0xA0, 0xE3,            // mov r0, #0x0E000000
+                                 0x01, 0x10, 0xA0, 0xE3,            // mov r1, #1
+                                 0x00, 0x10, 0xC0, 0xE5};           // strb r1, [r0]
+    std::copy(std::begin(jump), std::end(jump), hidden.begin());
+    std::copy(std::begin(save), std::end(save), hidden.begin() + 0x200);
+    const GameNeeds needs = judgeGameCode(hidden);
+    EXPECT_EQ(needs.outcome, SaveMemory::Unknown) << describe(needs);
+}
+
+}  // namespace
+}  // namespace tagwright
