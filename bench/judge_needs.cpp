@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "needs/game_needs.hpp"
@@ -61,8 +60,10 @@ int main(int argc, char** argv) {
         return makeCode(argv[2], static_cast<std::size_t>(std::atoi(argv[3])));
     }
     for (int i = 1; i < argc; ++i) {
-        std::ifstream in(argv[i], std::ios::binary);
-        const std::vector<std::uint8_t> image{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::ifstream in(argv[i], std::ios::binary | std::ios::ate);
+        std::vector<std::uint8_t> image(static_cast<std::size_t>(in.tellg()));
+        in.seekg(0);
+        in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
         const tagwright::GameNeeds needs = tagwright::judgeGameCode(image);
         std::printf("%s: %s\n", argv[i], tagwright::saveMemoryWord(needs.outcome));
     }

@@ -101,7 +101,8 @@ def main():
     tagwright = os.path.abspath(os.path.join(args.build_dir, "src", "tagwright"))
     judge_files = os.path.abspath(os.path.join(args.build_dir, "bench", "judge_files"))
     raw_copy = os.path.abspath(os.path.join(args.build_dir, "bench", "raw_copy"))
-    for exe in (tagwright, raw_copy, judge_files):
+    judge_needs = os.path.abspath(os.path.join(args.build_dir, "bench", "judge_needs"))
+    for exe in (tagwright, raw_copy, judge_files, judge_needs):
         if not os.access(exe, os.X_OK):
             sys.exit(f"missing {exe}: build first (cmake --workflow --preset default)")
 
@@ -109,6 +110,8 @@ def main():
     try:
         make_image(os.path.join(work, "in.gba"), 32 * MIB)
         make_image(os.path.join(work, "in64.gba"), 64 * MIB)
+        # 32 MiB whose first 4 MiB are Thumb functions, every one reached and saving.
+        subprocess.run([judge_needs, "--make-code", os.path.join(work, "code.gba"), "4"], check=True)
 
         def cleanup():
             for name in ("out.gba", "out64.gba"):
@@ -127,6 +130,9 @@ def main():
             "tagwright -s6 -p": [tagwright, "in.gba", "-s6", "-p", "-oout.gba"],
             "raw durable 64 MiB": [raw_copy, "in64.gba", "out64.gba", "--durable"],
             "cp 64 MiB": ["cp", "in64.gba", "out64.gba"],
+            "judgeGameCode (engine)": [judge_needs, "in.gba"],
+            "tagwright -s6 (4 MiB code)": [tagwright, "code.gba", "-s6", "-oout.gba"],
+            "judgeGameCode (4 MiB code)": [judge_needs, "code.gba"],
         }
         # Warm the page cache once before measuring.
         for argv in cases.values():
@@ -178,6 +184,11 @@ def main():
     ok &= ratio("-s6 -p (to 64 MiB) / raw durable 64 MiB", "tagwright -s6 -p",
                 "raw durable 64 MiB", 2.5)
     ratio("-s6 -p / cp 64 MiB (for the record)", "tagwright -s6 -p", "cp 64 MiB", None)
+    # What the game's code needs: the code analysis alone (the file read included), as
+    # --info runs it, against a save of the same image.
+    ok &= ratio("judgeGameCode / -s6", "judgeGameCode (engine)", "tagwright -s6", 1.0)
+    ratio("judgeGameCode / -s6, 4 MiB of code (record)", "judgeGameCode (4 MiB code)",
+          "tagwright -s6 (4 MiB code)", None)
     if library:
         print(f"{args.library} ROMs, {library_bytes / 1e9:.2f} GB: CPU seconds (user + system), "
               f"medians of 3")

@@ -87,6 +87,8 @@ class Analyser {
 public:
     explicit Analyser(std::span<const std::uint8_t> rom) : memory_(rom) {
         result_.reached.assign(rom.size() / 2 + 1, false);
+        armStarts_.assign(rom.size() / 2 + 1, false);
+        thumbStarts_.assign(rom.size() / 2 + 1, false);
     }
 
     CodeAnalysis run() {
@@ -121,6 +123,7 @@ private:
             block.address = address;
             block.thumb = thumb;
             blocks_.push_back(block);
+            if (const auto at = romHalfword(address)) (thumb ? thumbStarts_ : armStarts_)[*at] = true;
         }
         return it->second;
     }
@@ -140,6 +143,21 @@ private:
             b.queued = true;
             worklist_.push_back(block);
         }
+    }
+
+    // The halfword index of a ROM address (not RAM: code there is keyed by its address only).
+    std::optional<std::uint32_t> romHalfword(std::uint32_t address) const {
+        const std::uint32_t area = address >> 24;
+        if (area < 0x08 || area > 0x0D) return std::nullopt;
+        const std::uint32_t offset = address & 0x01FFFFFF;
+        if (offset / 2 >= armStarts_.size()) return std::nullopt;
+        return offset / 2;
+    }
+
+    // Whether another block starts at `address`: this one flows into it and ends.
+    bool blockStartsAt(std::uint32_t address, bool thumb) const {
+        const auto at = romHalfword(address);
+        return at && (thumb ? thumbStarts_ : armStarts_)[*at];
     }
 
     bool runnable(std::uint32_t address, bool thumb) const {
@@ -248,10 +266,13 @@ private:
         currentOwner_ = owner;
         const auto rom = memory_.rom();
         Dma3Shadow dma;
-        std::vector<MemoryAccess> accesses;
-        std::vector<MemoryAccess> firstAccesses;
+        std::vector<MemoryAccess>& accesses = accesses_;
 
         for (std::size_t n = 0; n < kMaxBlockInstructions; ++n) {
+            if (n > 0 && blockStartsAt(address, thumb)) {
+                flow(blockFor(address, thumb), state, owner);
+                return;
+            }
             const auto offset = memory_.codeOffset(address, thumb ? 2 : 4);
             if (!offset) {
                 if (collecting) gap(address & 0x01FFFFFF, "code runs off the end of the ROM at " + hexAddress(address));
@@ -281,8 +302,10 @@ private:
             switch (insn.op) {
                 case ArmOp::Branch:
                     enter(insn.target, thumb, false, state, owner, *offset);
-                    if (!conditional) return;
-                    break;
+                    // A conditional branch ends the block too: what follows is a block
+                    // of its own, decoded once however many branches lead into it.
+                    if (conditional) flow(blockFor(next, thumb), state, owner);
+                    return;
                 case ArmOp::Call: {
                     const auto target = insn.target & (thumb ? ~1u : ~3u);
                     if (runnable(target, thumb)) {
@@ -718,6 +741,9 @@ private:
     CodeMemory memory_;
     CodeAnalysis result_;
     std::vector<Block> blocks_;
+    std::vector<MemoryAccess> accesses_;  // one instruction's, reused
+    std::vector<bool> armStarts_;    // per ROM halfword: an ARM block starts there
+    std::vector<bool> thumbStarts_;  // a Thumb block
     std::unordered_map<std::uint64_t, std::uint32_t> blockIndex_;
     std::unordered_map<std::uint64_t, std::uint32_t> functionIndex_;
     std::vector<std::uint32_t> functionBlocks_;

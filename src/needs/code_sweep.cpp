@@ -34,7 +34,14 @@ public:
         const std::size_t size = rom_.size() & ~std::size_t{3};
         for (std::size_t at = 0xC0; at + 4 <= size; at += 4) {
             const std::uint32_t word = read32(rom_, at);
-            if (saveLiteral(word)) literal(static_cast<std::uint32_t>(at));
+            // ARM LDR Rd, [PC, #+-imm12] reading a save literal.
+            if ((word & 0x0F7F0000) == 0x051F0000) {
+                const std::uint32_t imm = word & 0xFFF;
+                const std::uint64_t target = (word >> 23 & 1) ? at + 8 + imm : at + 8 - std::uint64_t{imm};
+                if (target % 4 == 0 && target + 4 <= rom_.size() && saveLiteral(read32(rom_, static_cast<std::size_t>(target)))) {
+                    window(static_cast<std::uint32_t>(at), false);
+                }
+            }
             // ARM MOV Rd, #imm (any condition, S or not).
             if ((word & 0x0FEF0000) == 0x03A00000) {
                 const ArmInsn insn = decodeArm(word, kRomBase + static_cast<std::uint32_t>(at));
@@ -42,6 +49,14 @@ public:
             }
             for (std::size_t half = at; half < at + 4; half += 2) {
                 const std::uint16_t h = read16(rom_, half);
+                // Thumb LDR Rd, [PC, #imm8*4] reading a save literal.
+                if ((h & 0xF800) == 0x4800) {
+                    const std::size_t target = ((half + 4) & ~std::size_t{3}) + (h & 0xFFu) * 4;
+                    if (target + 4 <= rom_.size() && saveLiteral(read32(rom_, target))) {
+                        window(static_cast<std::uint32_t>(half), true);
+                    }
+                    continue;
+                }
                 // MOVS Rd, #imm8 then LSLS Rd, Rd, #n
                 if ((h & 0xF800) != 0x2000 || half + 4 > rom_.size()) continue;
                 const std::uint16_t shift = read16(rom_, half + 2);
@@ -55,28 +70,6 @@ public:
     }
 
 private:
-    // The loads that read the literal word at `at`.
-    void literal(std::uint32_t at) {
-        for (std::uint32_t imm = 0; imm < 256; ++imm) {
-            if (at < imm * 4 + 4) break;
-            const std::uint32_t base = at - imm * 4;  // (load + 4) rounded down to a word
-            for (const std::uint32_t load : {base - 4, base - 2}) {
-                const std::uint16_t h = read16(rom_, load);
-                if ((h & 0xF800) == 0x4800 && (h & 0xFF) == imm) window(load, true);
-            }
-        }
-        for (std::uint32_t imm = 0; imm < 4096; imm += 4) {
-            for (const bool up : {true, false}) {
-                const std::uint64_t load = up ? std::uint64_t{at} - 8 - imm : std::uint64_t{at} - 8 + imm;
-                if (load > at + 4096 || load + 4 > rom_.size() || load % 4) continue;
-                const std::uint32_t w = read32(rom_, static_cast<std::size_t>(load));
-                if ((w & 0x0F7F0000) == (up ? 0x059F0000u : 0x051F0000u) && (w & 0xFFF) == imm) {
-                    window(static_cast<std::uint32_t>(load), false);
-                }
-            }
-        }
-    }
-
     void window(std::uint32_t at, bool thumb) {
         if (at / 2 < reached_.size() && reached_[at / 2]) return;
         std::uint32_t from = at >= kBefore ? at - kBefore : 0;
