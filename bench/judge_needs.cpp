@@ -57,7 +57,7 @@ int makeCode(const char* path, std::size_t codeMiB) {
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--make-code") == 0) {
-        return makeCode(argv[2], static_cast<std::size_t>(std::atoi(argv[3])));
+        return makeCode(argv[2], static_cast<std::size_t>(std::strtoul(argv[3], nullptr, 10)));
     }
     for (int i = 1; i < argc; ++i) {
         std::ifstream in(argv[i], std::ios::binary | std::ios::ate);

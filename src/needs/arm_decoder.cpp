@@ -75,7 +75,7 @@ ArmInsn armDataProcessing(std::uint32_t word) {
     if (bit(word, 25)) {
         const std::uint32_t rotate = bits(word, 11, 8) * 2;
         const std::uint32_t value = bits(word, 7, 0);
-        operand = immediate(rotate ? (value >> rotate) | (value << (32 - rotate)) : value);
+        operand = immediate(rotate != 0u ? (value >> rotate) | (value << (32 - rotate)) : value);
     } else {
         operand = armShifted(word);
     }
@@ -113,7 +113,9 @@ bool writesPc(const ArmInsn& insn) {
 ArmInsn decodeArm(std::uint32_t word, std::uint32_t address) {
     const std::uint8_t cond = static_cast<std::uint8_t>(bits(word, 31, 28));
     ArmInsn insn;
-    if (cond == 15) return insn;  // unconditional space: undefined on ARMv4T
+    if (cond == 15) {
+        return insn;  // unconditional space: undefined on ARMv4T
+    }
     const std::uint32_t pc = address + 8;
     const std::uint32_t kind = bits(word, 27, 25);
     if ((word & 0x0FFFFFF0) == 0x012FFF10) {
@@ -131,7 +133,9 @@ ArmInsn decodeArm(std::uint32_t word, std::uint32_t address) {
         // Halfword and signed transfers.
         const std::uint32_t sh = bits(word, 6, 5);
         const bool load = bit(word, 20);
-        if (sh == 0 || (!load && sh != 1)) return insn;
+        if (sh == 0 || (!load && sh != 1)) {
+            return insn;
+        }
         const ArmOperand offset = bit(word, 22) ? immediate(bits(word, 11, 8) << 4 | bits(word, 3, 0))
                                                 : registerOperand(reg(word, 0));
         insn = memory(load, sh == 2 ? 1 : 2, reg(word, 12), reg(word, 16), offset);
@@ -142,7 +146,9 @@ ArmInsn decodeArm(std::uint32_t word, std::uint32_t address) {
     } else if (kind <= 1) {
         insn = armDataProcessing(word);
     } else if (kind <= 3) {
-        if (kind == 3 && bit(word, 4)) return insn;  // undefined
+        if (kind == 3 && bit(word, 4)) {
+            return insn;  // undefined
+        }
         const ArmOperand offset = kind == 2 ? immediate(bits(word, 11, 0)) : armShifted(word);
         insn = memory(bit(word, 20), bit(word, 22) ? 1 : 4, reg(word, 12), reg(word, 16), offset);
         insn.pre = bit(word, 24);
@@ -210,7 +216,8 @@ ArmInsn decodeThumb(std::uint16_t half, std::uint16_t next, std::uint32_t addres
                     default: insn = other(only(rd)); break;  // shifts by register, ADC, SBC, ROR, MUL
                 }
             } else if (bits(h, 12, 10) == 1) {  // high registers, BX
-                const std::uint8_t rd = static_cast<std::uint8_t>(lowReg(h, 0) | (bit(h, 7) << 3));
+                const std::uint8_t rd =
+                    static_cast<std::uint8_t>(lowReg(h, 0) | (static_cast<int>(bit(h, 7)) << 3));
                 const std::uint8_t rs = reg(h, 3);
                 switch (bits(h, 9, 8)) {
                     case 0: insn = alu(AluOp::Add, rd, rd, registerOperand(rs)); break;

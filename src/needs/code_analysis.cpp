@@ -102,7 +102,9 @@ public:
         for (int round = 0; round < kMaxRounds; ++round) {
             fixpoint();
             collect();
-            if (!resolve()) break;
+            if (!resolve()) {
+                break;
+            }
         }
         for (const auto& [target, thumb, at] : unmappedTargets_) {
             (void)thumb;
@@ -123,7 +125,9 @@ private:
             block.address = address;
             block.thumb = thumb;
             blocks_.push_back(block);
-            if (const auto at = romHalfword(address)) (thumb ? thumbStarts_ : armStarts_)[*at] = true;
+            if (const auto at = romHalfword(address)) {
+                (thumb ? thumbStarts_ : armStarts_)[*at] = true;
+            }
         }
         return it->second;
     }
@@ -148,9 +152,13 @@ private:
     // The halfword index of a ROM address (not RAM: code there is keyed by its address only).
     std::optional<std::uint32_t> romHalfword(std::uint32_t address) const {
         const std::uint32_t area = address >> 24;
-        if (area < 0x08 || area > 0x0D) return std::nullopt;
+        if (area < 0x08 || area > 0x0D) {
+            return std::nullopt;
+        }
         const std::uint32_t offset = address & 0x01FFFFFF;
-        if (offset / 2 >= armStarts_.size()) return std::nullopt;
+        if (offset / 2 >= armStarts_.size()) {
+            return std::nullopt;
+        }
         return offset / 2;
     }
 
@@ -169,7 +177,9 @@ private:
         address &= thumb ? ~1u : ~3u;
         const std::uint64_t key = blockKey(address, thumb);
         const auto found = functionIndex_.find(key);
-        if (found != functionIndex_.end()) return found->second;
+        if (found != functionIndex_.end()) {
+            return found->second;
+        }
         const std::uint32_t id = static_cast<std::uint32_t>(functionBlocks_.size());
         const std::uint32_t block = blockFor(address, thumb);
         functionIndex_.emplace(key, id);
@@ -177,7 +187,9 @@ private:
         speculative_.push_back(enteringByPointer_);
         RegState state{};
         if (withArguments) {
-            for (std::uint8_t r = 0; r < 15; ++r) state[r] = RegValue::argument(id, r);
+            for (std::uint8_t r = 0; r < 15; ++r) {
+                state[r] = RegValue::argument(id, r);
+            }
         }
         flow(block, state, id);
         return id;
@@ -188,7 +200,9 @@ private:
                std::uint32_t at) {
         target &= thumb ? ~1u : ~3u;
         if (!runnable(target, thumb)) {
-            if (CodeMemory::isRam(target)) unmappedTargets_.push_back({target, thumb, at});
+            if (CodeMemory::isRam(target)) {
+                unmappedTargets_.push_back({target, thumb, at});
+            }
             return;  // the BIOS or nowhere: nothing of the game's to follow
         }
         if (asCall) {
@@ -199,9 +213,13 @@ private:
     }
 
     void gap(std::uint32_t romOffset, std::string what) {
-        if (speculative_[currentOwner_]) return;  // entered by a pointer that may be data
+        if (speculative_[currentOwner_]) {
+            return;  // entered by a pointer that may be data
+        }
         ++result_.gapCount;
-        if (result_.gaps.size() < kMaxGapsListed) result_.gaps.push_back({romOffset, std::move(what)});
+        if (result_.gaps.size() < kMaxGapsListed) {
+            result_.gaps.push_back({romOffset, std::move(what)});
+        }
     }
 
     std::uint32_t offsetOf(std::uint32_t address) const {
@@ -219,7 +237,9 @@ private:
         if (target.kind == RegValue::Popped || (target.kind == RegValue::Arg && target.reg == kLr && target.value == 0)) {
             return;  // a return
         }
-        if (!collecting) return;
+        if (!collecting) {
+            return;
+        }
         if (target.symbolic()) {
             Pending jump;
             jump.kind = Pending::Jump;
@@ -237,7 +257,9 @@ private:
     void jumpTable(std::uint32_t table, const RegState& state, std::uint32_t owner) {
         for (std::size_t i = 0; i < kMaxTableEntries; ++i) {
             const auto word = memory_.read(table + 4 * static_cast<std::uint32_t>(i), 4, true);
-            if (!word || (*word & 3) != 0 || !runnable(*word, false)) break;
+            if (!word || (*word & 3) != 0 || !runnable(*word, false)) {
+                break;
+            }
             flow(blockFor(*word, false), state, owner);
         }
     }
@@ -247,9 +269,13 @@ private:
         for (std::size_t i = 0; i < kMaxTableEntries; ++i) {
             const std::uint32_t at = first + 4 * static_cast<std::uint32_t>(i);
             const auto offset = memory_.codeOffset(at, 4);
-            if (!offset) break;
+            if (!offset) {
+                break;
+            }
             const ArmInsn insn = decodeArm(read32(memory_.rom(), *offset), at);
-            if (insn.op != ArmOp::Branch || insn.cond != kAlways) break;
+            if (insn.op != ArmOp::Branch || insn.cond != kAlways) {
+                break;
+            }
             flow(blockFor(at, false), state, owner);
         }
     }
@@ -275,7 +301,10 @@ private:
             }
             const auto offset = memory_.codeOffset(address, thumb ? 2 : 4);
             if (!offset) {
-                if (collecting) gap(address & 0x01FFFFFF, "code runs off the end of the ROM at " + hexAddress(address));
+                if (collecting) {
+                    gap(address & 0x01FFFFFF,
+                        "code runs off the end of the ROM at " + hexAddress(address));
+                }
                 return;
             }
             ArmInsn insn;
@@ -292,7 +321,9 @@ private:
                 }
             }
             if (insn.op == ArmOp::Invalid) {
-                if (collecting) gap(*offset, "an undefined instruction at " + hexAddress(address));
+                if (collecting) {
+                    gap(*offset, "an undefined instruction at " + hexAddress(address));
+                }
                 return;
             }
             const std::uint32_t next = address + insn.size;
@@ -304,7 +335,9 @@ private:
                     enter(insn.target, thumb, false, state, owner, *offset);
                     // A conditional branch ends the block too: what follows is a block
                     // of its own, decoded once however many branches lead into it.
-                    if (conditional) flow(blockFor(next, thumb), state, owner);
+                    if (conditional) {
+                        flow(blockFor(next, thumb), state, owner);
+                    }
                     return;
                 case ArmOp::Call: {
                     const auto target = insn.target & (thumb ? ~1u : ~3u);
@@ -331,7 +364,9 @@ private:
                         clobberAfterCall(state);
                         break;
                     }
-                    if (!conditional) return;
+                    if (!conditional) {
+                        return;
+                    }
                     break;
                 }
                 case ArmOp::Swi:
@@ -340,7 +375,8 @@ private:
                         RegValue length;
                         if (state[2].known()) {
                             const std::uint32_t units = state[2].value & 0x1FFFFF;
-                            const bool words = insn.swi == 0x0C || (state[2].value >> 26 & 1);
+                            const bool words =
+                                insn.swi == 0x0C || ((state[2].value >> 26 & 1) != 0u);
                             length = RegValue::constant(units * (words ? 4 : 2));
                         }
                         copy(state[0], state[1], length, address);
@@ -351,7 +387,9 @@ private:
 
             if (writesPc(insn)) {
                 handlePcWrite(insn, state, address, thumb, owner, returnsHere, collecting);
-                if (!conditional && !returnsHere) return;
+                if (!conditional && !returnsHere) {
+                    return;
+                }
             }
 
             const bool copies = insn.op == ArmOp::Load || insn.op == ArmOp::Store ||
@@ -362,15 +400,21 @@ private:
             } else {
                 accesses.clear();
                 stepInstruction(insn, address, thumb, memory_, state, &accesses);
-                for (const MemoryAccess& access : accesses) noteAccess(access, owner, address, *offset, dma);
+                for (const MemoryAccess& access : accesses) {
+                    noteAccess(access, owner, address, *offset, dma);
+                }
             }
-            if (firstVisit && copies && insn.rn != kSp && insn.rn != kPc) noteCopyStep(insn, base, owner, address);
+            if (firstVisit && copies && insn.rn != kSp && insn.rn != kPc) {
+                noteCopyStep(insn, base, owner, address);
+            }
             if (writesPc(insn) && !conditional) {
                 clobberAfterCall(state);  // a call through a register that returns here
             }
             address = next;
         }
-        if (collecting) gap(block.address & 0x01FFFFFF, "a block longer than the analysis follows");
+        if (collecting) {
+            gap(block.address & 0x01FFFFFF, "a block longer than the analysis follows");
+        }
     }
 
     void handlePcWrite(const ArmInsn& insn, const RegState& state, std::uint32_t address, bool thumb,
@@ -386,7 +430,9 @@ private:
                 return;
             }
             case ArmOp::Load: {
-                if (insn.rn == kSp && insn.up && !insn.pre) return;  // LDR PC, [SP], #4: a return
+                if (insn.rn == kSp && insn.up && !insn.pre) {
+                    return;  // LDR PC, [SP], #4: a return
+                }
                 if (!thumb && insn.rn == kPc && !insn.operand.immediate && !state[insn.operand.rm].known()) {
                     jumpTable(address + 8, state, owner);
                     return;
@@ -399,7 +445,9 @@ private:
                 return;
             }
             case ArmOp::LoadMultiple: {
-                if (insn.rn == kSp) return;  // a pop into PC: a return
+                if (insn.rn == kSp) {
+                    return;  // a pop into PC: a return
+                }
                 RegState after = state;
                 std::vector<MemoryAccess> access;
                 stepInstruction(insn, address, thumb, memory_, after, &access);
@@ -410,7 +458,9 @@ private:
                 return;
             }
             default:
-                if (collecting) gap(offsetOf(address), "a write to PC not followed at " + hexAddress(address));
+                if (collecting) {
+                    gap(offsetOf(address), "a write to PC not followed at " + hexAddress(address));
+                }
                 return;
         }
     }
@@ -423,7 +473,9 @@ private:
             block.queued = false;
             if (++block.visits > kMaxVisits) {
                 // Values that keep changing: keep only the arguments' identity.
-                for (std::uint8_t r = 0; r < 15; ++r) block.in[r] = {};
+                for (std::uint8_t r = 0; r < 15; ++r) {
+                    block.in[r] = {};
+                }
             }
             process(index, false);
         }
@@ -446,7 +498,9 @@ private:
             }
             return;
         }
-        if (!at.known() || !access.write) return;
+        if (!at.known() || !access.write) {
+            return;
+        }
         if (isIrqVector(at.value)) {
             Pending entry;
             entry.kind = Pending::Entry;
@@ -456,30 +510,43 @@ private:
             pendings_.push_back(entry);
             return;
         }
-        if (access.value.known() && (access.value.value & 1) && memory_.isRom(access.value.value)) {
+        if (access.value.known() && ((access.value.value & 1) != 0u) &&
+            memory_.isRom(access.value.value)) {
             codePointer(access.value.value, address);  // a Thumb function's address stored
         }
-        if (at.value < kDma3Source || at.value >= kDma3End) return;
+        if (at.value < kDma3Source || at.value >= kDma3End) {
+            return;
+        }
         const std::uint32_t reg = at.value - kDma3Source;
-        if (access.width == 4 && reg == 0) dma.source = access.value;
-        if (access.width == 4 && reg == 4) dma.destination = access.value;
+        if (access.width == 4 && reg == 0) {
+            dma.source = access.value;
+        }
+        if (access.width == 4 && reg == 4) {
+            dma.destination = access.value;
+        }
         if (reg == 8) {
             dma.count = access.value;
             dma.countIsWord = access.width == 4;
         }
-        if (reg == 10 && access.width == 2) dma.control = access.value;
+        if (reg == 10 && access.width == 2) {
+            dma.control = access.value;
+        }
         const bool starts = (reg == 8 && access.width == 4) || (reg == 10 && access.width == 2);
-        if (!starts) return;
+        if (!starts) {
+            return;
+        }
         Event event{owner, address, offset, true, {}, {dma.source, dma.destination, dma.count, dma.control},
                     dma.countIsWord};
         const bool eeprom = inEepromSpace(dma.source) || inEepromSpace(dma.destination);
         const bool symbolic = dma.source.symbolic() || dma.destination.symbolic() || dma.count.symbolic();
-        if (eeprom || symbolic) events_.push_back(event);
+        if (eeprom || symbolic) {
+            events_.push_back(event);
+        }
         if (dma.source.known() && dma.destination.known()) {
             RegValue length;
             if (dma.count.known() && dma.countIsWord) {
                 const std::uint32_t units = dma.count.value & 0xFFFF;
-                length = RegValue::constant(units * (dma.count.value >> 26 & 1 ? 4 : 2));
+                length = RegValue::constant(units * ((dma.count.value >> 26 & 1) != 0u ? 4 : 2));
             }
             copy(dma.source, dma.destination, length, address);
         }
@@ -499,7 +566,7 @@ private:
             copy(state[1], state[0], state[2], at);
         }
         for (std::uint8_t r = 0; r < 4; ++r) {
-            if (state[r].known() && (state[r].value & 1) && memory_.isRom(state[r].value)) {
+            if (state[r].known() && ((state[r].value & 1) != 0u) && memory_.isRom(state[r].value)) {
                 codePointer(state[r].value, at);
             }
         }
@@ -522,8 +589,12 @@ private:
             copyOwner_ = owner;
             return;
         }
-        if (copyOwner_ != owner || !(copySource_.known() || copySource_.symbolic())) return;
-        if (!(base.known() || base.symbolic())) return;
+        if (copyOwner_ != owner || !(copySource_.known() || copySource_.symbolic())) {
+            return;
+        }
+        if (!(base.known() || base.symbolic())) {
+            return;
+        }
         Pending loop;
         loop.kind = Pending::Copy;
         loop.address = at;
@@ -542,12 +613,16 @@ private:
         result_.instructions = 0;
         unmappedTargets_.clear();
         for (std::uint32_t i = 0; i < blocks_.size(); ++i) {
-            if (blocks_[i].seen) process(i, true);
+            if (blocks_[i].seen) {
+                process(i, true);
+            }
         }
         pendings_.insert(pendings_.end(), loopCopies_.begin(), loopCopies_.end());
         calls_.insert(calls_.end(), forwarded_.begin(), forwarded_.end());
         callers_.clear();
-        for (std::uint32_t i = 0; i < calls_.size(); ++i) callers_[calls_[i].callee].push_back(i);
+        for (std::uint32_t i = 0; i < calls_.size(); ++i) {
+            callers_[calls_[i].callee].push_back(i);
+        }
     }
 
     // Calls `use` with `values` made concrete at the callers of the function their
@@ -558,7 +633,7 @@ private:
         const auto symbolic = std::find_if(values.begin(), values.end(), [](const RegValue& v) { return v.symbolic(); });
         const auto sites = symbolic == values.end() ? callers_.end() : callers_.find(symbolic->func);
         if (depth == 0 || sites == callers_.end()) {
-            if (budget) {
+            if (budget != 0u) {
                 --budget;
                 use(values);
             }
@@ -566,10 +641,14 @@ private:
         }
         const std::uint32_t func = symbolic->func;
         for (const std::uint32_t site : sites->second) {
-            if (!budget) return;
+            if (budget == 0u) {
+                return;
+            }
             std::vector<RegValue> concrete = values;
             for (RegValue& v : concrete) {
-                if (v.symbolic() && v.func == func) v = atCaller(v, calls_[site].state[v.reg]);
+                if (v.symbolic() && v.func == func) {
+                    v = atCaller(v, calls_[site].state[v.reg]);
+                }
             }
             instantiate(std::move(concrete), depth - 1, budget, use);
         }
@@ -608,10 +687,14 @@ private:
                 bool resolved = false;
                 for (const std::uint32_t site : sites == callers_.end() ? std::vector<std::uint32_t>{} : sites->second) {
                     const RegValue given = calls_[site].state[target.reg];
-                    if (!given.known()) continue;
+                    if (!given.known()) {
+                        continue;
+                    }
                     resolved = true;
                     const std::uint32_t value = given.value + target.value;
-                    if (enterKnown(value, pending)) found = true;
+                    if (enterKnown(value, pending)) {
+                        found = true;
+                    }
                     const bool thumb = pending.exchange ? (value & 1) != 0 : pending.thumbNow;
                     const auto callee = functionIndex_.find(blockKey(value & (thumb ? ~1u : ~3u), thumb));
                     if (callee != functionIndex_.end() &&
@@ -620,7 +703,10 @@ private:
                         found = true;
                     }
                 }
-                if (!resolved) gap(offsetOf(pending.address), "a jump to a caller's value not known at " + hexAddress(pending.address));
+                if (!resolved) {
+                    gap(offsetOf(pending.address),
+                        "a jump to a caller's value not known at " + hexAddress(pending.address));
+                }
                 continue;
             }
             std::size_t budget = kMaxInstances / 16;
@@ -638,8 +724,12 @@ private:
                         break;
                     case Pending::Jump:
                     case Pending::Entry:
-                        if (!v[0].known()) break;
-                        if (enterKnown(v[0].value, pending)) found = true;
+                        if (!v[0].known()) {
+                            break;
+                        }
+                        if (enterKnown(v[0].value, pending)) {
+                            found = true;
+                        }
                         break;
                 }
             });
@@ -657,21 +747,33 @@ private:
 
     bool enterKnown(std::uint32_t value, const Pending& pending) {
         bool thumb = (value & 1) != 0;
-        if (pending.kind == Pending::Entry && pending.arm) thumb = false;
-        if (pending.kind == Pending::Jump && !pending.exchange) thumb = pending.thumbNow;
+        if (pending.kind == Pending::Entry && pending.arm) {
+            thumb = false;
+        }
+        if (pending.kind == Pending::Jump && !pending.exchange) {
+            thumb = pending.thumbNow;
+        }
         const std::uint32_t target = value & (thumb ? ~1u : ~3u);
-        if (functionIndex_.contains(blockKey(target, thumb))) return false;
+        if (functionIndex_.contains(blockKey(target, thumb))) {
+            return false;
+        }
         if (!runnable(target, thumb)) {
-            if (CodeMemory::isRam(target)) unmappedTargets_.push_back({target, thumb, offsetOf(pending.address)});
+            if (CodeMemory::isRam(target)) {
+                unmappedTargets_.push_back({target, thumb, offsetOf(pending.address)});
+            }
             return false;
         }
         if (pending.kind == Pending::Entry && thumb) {
             // A Thumb address that is data after all would decode as nonsense: ask
             // for a plausible first instruction (not undefined, not a lone BL half).
             const auto offset = memory_.codeOffset(target, 4);
-            if (!offset) return false;
+            if (!offset) {
+                return false;
+            }
             const ArmInsn first = decodeThumb(read16(memory_.rom(), *offset), read16(memory_.rom(), *offset + 2), target);
-            if (first.op == ArmOp::Invalid) return false;
+            if (first.op == ArmOp::Invalid) {
+                return false;
+            }
         }
         enteringByPointer_ = pending.kind == Pending::Entry && !pending.arm;
         enterFunction(target, thumb);
@@ -699,13 +801,17 @@ private:
             return;
         }
         const RegValue& address = values[0];
-        if (!inSaveArea(address)) return;
+        if (!inSaveArea(address)) {
+            return;
+        }
         SaveAccess access;
         access.address = address.value;
         access.exactAddress = address.known();
         access.width = event.access.width;
         access.write = event.access.write;
-        if (access.write) access.value = known(values[1]);
+        if (access.write) {
+            access.value = known(values[1]);
+        }
         access.where = where;
         protocol.access(access);
     }
@@ -717,7 +823,9 @@ private:
         });
         for (std::size_t from = 0; from < events_.size();) {
             std::size_t to = from;
-            while (to < events_.size() && events_[to].owner == events_[from].owner) ++to;
+            while (to < events_.size() && events_[to].owner == events_[from].owner) {
+                ++to;
+            }
             // The function's events as one list of values, made concrete per caller.
             std::vector<RegValue> values;
             for (std::size_t i = from; i < to; ++i) {
@@ -730,7 +838,9 @@ private:
             }
             std::size_t budget = kMaxInstances;
             instantiate(values, kResolveDepth, budget, [&](const std::vector<RegValue>& concrete) {
-                for (std::size_t i = from; i < to; ++i) play(protocol, events_[i], &concrete[4 * (i - from)]);
+                for (std::size_t i = from; i < to; ++i) {
+                    play(protocol, events_[i], &concrete[4 * (i - from)]);
+                }
                 protocol.endSequence();
             });
             from = to;

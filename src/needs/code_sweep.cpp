@@ -37,7 +37,8 @@ public:
             // ARM LDR Rd, [PC, #+-imm12] reading a save literal.
             if ((word & 0x0F7F0000) == 0x051F0000) {
                 const std::uint32_t imm = word & 0xFFF;
-                const std::uint64_t target = (word >> 23 & 1) ? at + 8 + imm : at + 8 - std::uint64_t{imm};
+                const std::uint64_t target =
+                    (word >> 23 & 1) != 0u ? at + 8 + imm : at + 8 - std::uint64_t{imm};
                 if (target % 4 == 0 && target + 4 <= rom_.size() && saveLiteral(read32(rom_, static_cast<std::size_t>(target)))) {
                     window(static_cast<std::uint32_t>(at), false);
                 }
@@ -45,24 +46,32 @@ public:
             // ARM MOV Rd, #imm (any condition, S or not).
             if ((word & 0x0FEF0000) == 0x03A00000) {
                 const ArmInsn insn = decodeArm(word, kRomBase + static_cast<std::uint32_t>(at));
-                if (saveBase(insn.operand.value)) window(static_cast<std::uint32_t>(at), false);
+                if (saveBase(insn.operand.value)) {
+                    window(static_cast<std::uint32_t>(at), false);
+                }
             }
             for (std::size_t half = at; half < at + 4; half += 2) {
                 const std::uint16_t h = read16(rom_, half);
                 // Thumb LDR Rd, [PC, #imm8*4] reading a save literal.
                 if ((h & 0xF800) == 0x4800) {
-                    const std::size_t target = ((half + 4) & ~std::size_t{3}) + (h & 0xFFu) * 4;
+                    const std::size_t target = ((half + 4) & ~std::size_t{3}) + std::size_t{h & 0xFFu} * 4;
                     if (target + 4 <= rom_.size() && saveLiteral(read32(rom_, target))) {
                         window(static_cast<std::uint32_t>(half), true);
                     }
                     continue;
                 }
                 // MOVS Rd, #imm8 then LSLS Rd, Rd, #n
-                if ((h & 0xF800) != 0x2000 || half + 4 > rom_.size()) continue;
+                if ((h & 0xF800) != 0x2000 || half + 4 > rom_.size()) {
+                    continue;
+                }
                 const std::uint16_t shift = read16(rom_, half + 2);
                 const std::uint32_t rd = h >> 8 & 7;
-                if ((shift & 0xF800) != 0 || (shift & 7) != rd || (shift >> 3 & 7) != rd) continue;
-                if (saveBase((h & 0xFFu) << (shift >> 6 & 31))) window(static_cast<std::uint32_t>(half), true);
+                if ((shift & 0xF800) != 0 || (shift & 7) != rd || (shift >> 3 & 7) != rd) {
+                    continue;
+                }
+                if (saveBase((h & 0xFFu) << (shift >> 6 & 31))) {
+                    window(static_cast<std::uint32_t>(half), true);
+                }
             }
         }
         protocol_.endSequence();
@@ -71,10 +80,14 @@ public:
 
 private:
     void window(std::uint32_t at, bool thumb) {
-        if (at / 2 < reached_.size() && reached_[at / 2]) return;
+        if (at / 2 < reached_.size() && reached_[at / 2]) {
+            return;
+        }
         std::uint32_t from = at >= kBefore ? at - kBefore : 0;
         from &= thumb ? ~1u : ~3u;
-        if (!windows_.insert(std::uint64_t{from} << 1 | (thumb ? 1 : 0)).second) return;
+        if (!windows_.insert(std::uint64_t{from} << 1 | (thumb ? 1 : 0)).second) {
+            return;
+        }
         const std::uint32_t to = std::min<std::uint64_t>(rom_.size(), std::uint64_t{at} + kAfter);
         RegState state{};
         std::vector<MemoryAccess> accesses;
@@ -83,21 +96,24 @@ private:
             const std::uint32_t address = kRomBase + offset;
             ArmInsn insn = thumb ? decodeThumb(read16(rom_, offset), offset + 4 <= to ? read16(rom_, offset + 2) : 0, address)
                                  : decodeArm(read32(rom_, offset), address);
-            if (offset / 2 < reached_.size() && reached_[offset / 2]) {
-                state = {};  // reached code: the analysis has seen it
-            } else if (insn.op == ArmOp::Invalid) {
-                state = {};
+            const bool seen = offset / 2 < reached_.size() && reached_[offset / 2];
+            if (seen || insn.op == ArmOp::Invalid) {
+                state = {};  // reached code (the analysis has seen it), or no code
             } else {
                 accesses.clear();
                 stepInstruction(insn, address, thumb, memory_, state, &accesses);
-                for (const MemoryAccess& access : accesses) note(access, offset, source, destination, count);
+                for (const MemoryAccess& access : accesses) {
+                    note(access, offset, source, destination, count);
+                }
                 const bool away = (insn.op == ArmOp::Branch || insn.op == ArmOp::BranchExchange || writesPc(insn)) &&
                                   insn.cond == kAlways;
                 if (away) {
                     state = {};
                     protocol_.endSequence();
                 }
-                if (insn.op == ArmOp::Call) clobberAfterCall(state);
+                if (insn.op == ArmOp::Call) {
+                    clobberAfterCall(state);
+                }
             }
             offset += insn.size;
         }
@@ -114,22 +130,34 @@ private:
             save.exactAddress = at.known();
             save.width = access.width;
             save.write = access.write;
-            if (access.write) save.value = known(access.value);
+            if (access.write) {
+                save.value = known(access.value);
+            }
             save.where.romOffset = offset;
             protocol_.access(save);
             return;
         }
-        if (!at.known() || !access.write || at.value < 0x040000D4 || at.value >= 0x040000E0) return;
+        if (!at.known() || !access.write || at.value < 0x040000D4 || at.value >= 0x040000E0) {
+            return;
+        }
         const std::uint32_t reg = at.value - 0x040000D4;
-        if (reg == 0) source = access.value;
-        if (reg == 4) destination = access.value;
+        if (reg == 0) {
+            source = access.value;
+        }
+        if (reg == 4) {
+            destination = access.value;
+        }
         if (reg == 8 || reg == 10) {
-            if (reg == 8) count = access.value;
+            if (reg == 8) {
+                count = access.value;
+            }
             Dma3Transfer transfer;
             transfer.source = known(source);
             transfer.destination = known(destination);
             transfer.count = known(count);
-            if (transfer.count && access.width == 4) transfer.count = *transfer.count & 0xFFFF;
+            if (transfer.count && access.width == 4) {
+                transfer.count = *transfer.count & 0xFFFF;
+            }
             transfer.where.romOffset = offset;
             protocol_.dma3(transfer);
         }

@@ -56,7 +56,9 @@ std::vector<NeedEvidence> saveStrings(std::span<const std::uint8_t> rom) {
     std::vector<NeedEvidence> found;
     for (const Kind& kind : kKinds) {
         const std::size_t at = bytes.find(kind.text);
-        if (at == std::string_view::npos) continue;
+        if (at == std::string_view::npos) {
+            continue;
+        }
         NeedEvidence item;
         item.source = NeedSource::String;
         item.memory = kind.memory;
@@ -137,7 +139,9 @@ GameNeeds judgeGameCode(std::span<const std::uint8_t> rom) {
         needs.evidence.insert(needs.evidence.begin(), std::move(item));
     }
     for (NeedEvidence& item : findingsEvidence(unreached, NeedSource::Code, Sureness::Unreached)) {
-        if (item.memory == SaveMemory::None) continue;  // reads in code never reached tell nothing
+        if (item.memory == SaveMemory::None) {
+            continue;  // reads in code never reached tell nothing
+        }
         item.what = "not reached: " + item.what;
         needs.evidence.push_back(std::move(item));
     }
@@ -145,6 +149,7 @@ GameNeeds judgeGameCode(std::span<const std::uint8_t> rom) {
     return needs;
 }
 
+// cppcheck-suppress constParameter ; a function pointer
 GameNeeds judgeGameNeeds(std::span<const std::uint8_t> rom, TrialRunner trial) {
     GameNeeds needs = judgeGameCode(rom);
     needs.trialAvailable = trial != nullptr;

@@ -27,21 +27,32 @@ std::uint32_t shifted(std::uint32_t value, ShiftOp shift, std::uint32_t amount, 
         case ShiftOp::Lsl: return value << amount;
         case ShiftOp::Lsr: return amount == 0 ? 0 : value >> amount;
         case ShiftOp::Asr:
-            return amount == 0 ? (value & 0x80000000u ? 0xFFFFFFFFu : 0)
-                               : static_cast<std::uint32_t>(static_cast<std::int32_t>(value) >> amount);
+            return amount == 0
+                       ? ((value & 0x80000000u) != 0u ? 0xFFFFFFFFu : 0)
+                       : static_cast<std::uint32_t>(static_cast<std::int32_t>(value) >> amount);
         case ShiftOp::Ror:
-            if (amount == 0) known = false;  // RRX: the carry is not followed
+            if (amount == 0) {
+                known = false;  // RRX: the carry is not followed
+            }
             return std::rotr(value, static_cast<int>(amount));
     }
     return value;
 }
 
 RegValue operandValue(const ArmOperand& operand, const RegState& state, std::uint32_t address, bool thumb) {
-    if (operand.immediate) return RegValue::constant(operand.value);
+    if (operand.immediate) {
+        return RegValue::constant(operand.value);
+    }
     const RegValue v = readRegister(state, operand.rm, address, thumb);
-    if (operand.byRegister) return {};
-    if (operand.shift == ShiftOp::Lsl && operand.amount == 0) return v;
-    if (!v.known()) return {};
+    if (operand.byRegister) {
+        return {};
+    }
+    if (operand.shift == ShiftOp::Lsl && operand.amount == 0) {
+        return v;
+    }
+    if (!v.known()) {
+        return {};
+    }
     bool known = true;
     const std::uint32_t result = shifted(v.value, operand.shift, operand.amount, known);
     return known ? RegValue::constant(result) : RegValue{};
@@ -53,7 +64,9 @@ RegValue operandValue(const ArmOperand& operand, const RegState& state, std::uin
 bool pointerLike(const RegValue& v) { return v.known() && v.value >= 0x02000000; }
 
 RegValue add(const RegValue& a, const RegValue& b) {
-    if (a.known() && b.known()) return RegValue::constant(a.value + b.value);
+    if (a.known() && b.known()) {
+        return RegValue::constant(a.value + b.value);
+    }
     const RegValue& c = a.known() ? a : b;
     const RegValue& o = a.known() ? b : a;
     if (c.known()) {
@@ -64,24 +77,46 @@ RegValue add(const RegValue& a, const RegValue& b) {
             default: return trackedArea(c.value) ? based(c.value) : RegValue{};
         }
     }
-    if (a.kind == RegValue::Based) return a;
-    if (b.kind == RegValue::Based) return b;
-    if (a.symbolic()) return argBased(a);
-    if (b.symbolic()) return argBased(b);
+    if (a.kind == RegValue::Based) {
+        return a;
+    }
+    if (b.kind == RegValue::Based) {
+        return b;
+    }
+    if (a.symbolic()) {
+        return argBased(a);
+    }
+    if (b.symbolic()) {
+        return argBased(b);
+    }
     return {};
 }
 
 RegValue subtract(const RegValue& a, const RegValue& b) {
-    if (a.known() && b.known()) return RegValue::constant(a.value - b.value);
+    if (a.known() && b.known()) {
+        return RegValue::constant(a.value - b.value);
+    }
     if (b.known()) {
-        if (a.kind == RegValue::Arg) return {RegValue::Arg, a.reg, a.func, a.value - b.value};
-        if (a.kind == RegValue::ArgBased) return a;
-        if (a.kind == RegValue::Based) return pointerLike(b) ? RegValue{} : a;
+        if (a.kind == RegValue::Arg) {
+            return {RegValue::Arg, a.reg, a.func, a.value - b.value};
+        }
+        if (a.kind == RegValue::ArgBased) {
+            return a;
+        }
+        if (a.kind == RegValue::Based) {
+            return pointerLike(b) ? RegValue{} : a;
+        }
         return {};
     }
-    if (a.known() && trackedArea(a.value)) return based(a.value & 0xFF000000);  // end - count
-    if (a.kind == RegValue::Based) return a;
-    if (a.symbolic()) return argBased(a);
+    if (a.known() && trackedArea(a.value)) {
+        return based(a.value & 0xFF000000);  // end - count
+    }
+    if (a.kind == RegValue::Based) {
+        return a;
+    }
+    if (a.symbolic()) {
+        return argBased(a);
+    }
     return {};
 }
 
@@ -97,33 +132,49 @@ RegValue compute(AluOp op, const RegValue& a, const RegValue& b) {
         case AluOp::Eor: return both ? RegValue::constant(a.value ^ b.value) : RegValue{};
         case AluOp::Bic: return both ? RegValue::constant(a.value & ~b.value) : RegValue{};
         case AluOp::Orr:
-            if (both) return RegValue::constant(a.value | b.value);
-            if (a.known() && trackedArea(a.value)) return based(a.value);
-            if (b.known() && trackedArea(b.value)) return based(b.value);
+            if (both) {
+                return RegValue::constant(a.value | b.value);
+            }
+            if (a.known() && trackedArea(a.value)) {
+                return based(a.value);
+            }
+            if (b.known() && trackedArea(b.value)) {
+                return based(b.value);
+            }
             return {};
     }
     return {};
 }
 
 void set(RegState& state, std::uint8_t r, const RegValue& v, bool conditional) {
-    if (r == kPc) return;
+    if (r == kPc) {
+        return;
+    }
     state[r] = conditional ? meetValues(state[r], v) : v;
 }
 
 std::uint32_t signExtend(std::uint32_t value, std::uint8_t width) {
-    if (width == 1) return static_cast<std::uint32_t>(static_cast<std::int8_t>(value));
-    if (width == 2) return static_cast<std::uint32_t>(static_cast<std::int16_t>(value));
+    if (width == 1) {
+        return static_cast<std::uint32_t>(static_cast<std::int8_t>(value));
+    }
+    if (width == 2) {
+        return static_cast<std::uint32_t>(static_cast<std::int16_t>(value));
+    }
     return value;
 }
 
 }  // namespace
 
 RegValue meetValues(const RegValue& a, const RegValue& b) {
-    if (a == b) return a;
+    if (a == b) {
+        return a;
+    }
     if (located(a) && located(b) && (a.value >> 24) == (b.value >> 24) && trackedArea(a.value)) {
         return based(std::min(a.value, b.value));
     }
-    if (a.symbolic() && b.symbolic() && a.func == b.func && a.reg == b.reg) return argBased(a);
+    if (a.symbolic() && b.symbolic() && a.func == b.func && a.reg == b.reg) {
+        return argBased(a);
+    }
     return {};
 }
 
@@ -152,14 +203,23 @@ bool CodeMemory::isRom(std::uint32_t address) const {
 std::optional<std::uint32_t> CodeMemory::ramOffset(std::uint32_t address, std::uint32_t bytes) const {
     const Copy* best = nullptr;
     for (const Copy& copy : copies_) {
-        if (copy.ram <= address && (!best || copy.ram > best->ram)) best = &copy;
+        if (copy.ram <= address && ((best == nullptr) || copy.ram > best->ram)) {
+            best = &copy;
+        }
     }
-    if (!best) return std::nullopt;
-    const std::uint32_t end = best->length ? best->ram + best->length
-                                           : ((address >> 24) == 0x03 ? kIwramEnd : kEwramEnd);
-    if (address + bytes > end || address + bytes < address) return std::nullopt;
+    if (best == nullptr) {
+        return std::nullopt;
+    }
+    const std::uint32_t end = best->length != 0u
+                                  ? best->ram + best->length
+                                  : ((address >> 24) == 0x03 ? kIwramEnd : kEwramEnd);
+    if (address + bytes > end || address + bytes < address) {
+        return std::nullopt;
+    }
     const std::uint64_t offset = std::uint64_t{best->romOffset} + (address - best->ram);
-    if (offset + bytes > rom_.size()) return std::nullopt;
+    if (offset + bytes > rom_.size()) {
+        return std::nullopt;
+    }
     return static_cast<std::uint32_t>(offset);
 }
 
@@ -167,10 +227,14 @@ std::optional<std::uint32_t> CodeMemory::codeOffset(std::uint32_t address, std::
     const std::uint32_t area = address >> 24;
     if (area >= 0x08 && area <= 0x0D) {
         const std::uint32_t offset = address & 0x01FFFFFF;
-        if (std::uint64_t{offset} + bytes <= rom_.size()) return offset;
+        if (std::uint64_t{offset} + bytes <= rom_.size()) {
+            return offset;
+        }
         return std::nullopt;
     }
-    if (isRam(address)) return ramOffset(address, bytes);
+    if (isRam(address)) {
+        return ramOffset(address, bytes);
+    }
     return std::nullopt;
 }
 
@@ -180,21 +244,31 @@ std::optional<std::uint32_t> CodeMemory::read(std::uint32_t address, std::uint8_
     const std::uint32_t area = address >> 24;
     if (area >= 0x08 && area <= 0x0C) {
         offset = address & 0x01FFFFFF;
-        if (std::uint64_t{*offset} + width > rom_.size()) offset.reset();
+        if (std::uint64_t{*offset} + width > rom_.size()) {
+            offset.reset();
+        }
     } else if (pcRelative && isRam(address)) {
         offset = ramOffset(address, width);
     }
-    if (!offset) return std::nullopt;
+    if (!offset) {
+        return std::nullopt;
+    }
     std::uint32_t value = 0;
-    for (std::uint8_t i = 0; i < width; ++i) value |= std::uint32_t{rom_[*offset + i]} << (8 * i);
+    for (std::uint8_t i = 0; i < width; ++i) {
+        value |= std::uint32_t{rom_[*offset + i]} << (8 * i);
+    }
     return value;
 }
 
 bool CodeMemory::addCopy(std::uint32_t ramAddress, std::uint32_t romAddress, std::uint32_t length) {
-    if (!isRam(ramAddress) || !isRom(romAddress)) return false;
+    if (!isRam(ramAddress) || !isRom(romAddress)) {
+        return false;
+    }
     const std::uint32_t romOffset = romAddress & 0x01FFFFFF;
     for (const Copy& copy : copies_) {
-        if (copy.ram == ramAddress && copy.romOffset == romOffset) return false;
+        if (copy.ram == ramAddress && copy.romOffset == romOffset) {
+            return false;
+        }
     }
     copies_.push_back({ramAddress, romOffset, length});
     return true;
@@ -202,17 +276,23 @@ bool CodeMemory::addCopy(std::uint32_t ramAddress, std::uint32_t romAddress, std
 
 RegValue aluResult(const ArmInsn& insn, const RegState& state, std::uint32_t address, bool thumb) {
     RegValue a = readRegister(state, insn.rn, address, thumb);
-    if (thumb && insn.rn == kPc && insn.operand.immediate) a.value &= ~3u;  // ADR
+    if (thumb && insn.rn == kPc && insn.operand.immediate) {
+        a.value &= ~3u;  // ADR
+    }
     return compute(insn.alu, a, operandValue(insn.operand, state, address, thumb));
 }
 
 RegValue readRegister(const RegState& state, std::uint8_t r, std::uint32_t address, bool thumb) {
-    if (r == kPc) return RegValue::constant(address + (thumb ? 4 : 8));
+    if (r == kPc) {
+        return RegValue::constant(address + (thumb ? 4 : 8));
+    }
     return state[r];
 }
 
 void clobberAfterCall(RegState& state) {
-    for (std::uint8_t r : {0, 1, 2, 3, 12, 14}) state[r] = {};
+    for (std::uint8_t r : {0, 1, 2, 3, 12, 14}) {
+        state[r] = {};
+    }
 }
 
 void stepInstruction(const ArmInsn& insn, std::uint32_t address, bool thumb, const CodeMemory& memory,
@@ -225,7 +305,9 @@ void stepInstruction(const ArmInsn& insn, std::uint32_t address, bool thumb, con
         case ArmOp::Load:
         case ArmOp::Store: {
             RegValue base = readRegister(state, insn.rn, address, thumb);
-            if (thumb && insn.rn == kPc) base.value &= ~3u;
+            if (thumb && insn.rn == kPc) {
+                base.value &= ~3u;
+            }
             const RegValue offset = operandValue(insn.operand, state, address, thumb);
             const RegValue moved = insn.up ? add(base, offset) : subtract(base, offset);
             MemoryAccess access;
@@ -239,13 +321,17 @@ void stepInstruction(const ArmInsn& insn, std::uint32_t address, bool thumb, con
                     access.value = RegValue::constant(insn.signedLoad ? signExtend(*v, insn.width) : *v);
                 }
             }
-            if (insn.writeback && insn.rn != kPc) set(state, insn.rn, moved, conditional);
+            if (insn.writeback && insn.rn != kPc) {
+                set(state, insn.rn, moved, conditional);
+            }
             if (!access.write) {
                 const bool pop = insn.rn == kSp && !insn.pre && insn.up && insn.writeback;
                 set(state, insn.rd, pop && !access.value.known() ? RegValue::popped() : access.value,
                     conditional);
             }
-            if (accesses) accesses->push_back(access);
+            if (accesses != nullptr) {
+                accesses->push_back(access);
+            }
             break;
         }
         case ArmOp::LoadMultiple:
@@ -259,15 +345,21 @@ void stepInstruction(const ArmInsn& insn, std::uint32_t address, bool thumb, con
             }
             std::uint32_t slot = 0;
             for (std::uint8_t r = 0; r < 16; ++r) {
-                if (!(insn.registers >> r & 1)) continue;
+                if ((insn.registers >> r & 1) == 0) {
+                    continue;
+                }
                 MemoryAccess access;
                 access.write = !load;
                 access.width = 4;
-                if (base.known()) access.address = RegValue::constant(first + 4 * slot);
+                if (base.known()) {
+                    access.address = RegValue::constant(first + 4 * slot);
+                }
                 ++slot;
                 if (load) {
                     if (access.address.known()) {
-                        if (auto v = memory.read(access.address.value, 4, false)) access.value = RegValue::constant(*v);
+                        if (auto v = memory.read(access.address.value, 4, false)) {
+                            access.value = RegValue::constant(*v);
+                        }
                     }
                     // A pop's values: saved registers, and the return address.
                     const bool pop = insn.rn == kSp && insn.writeback && insn.up;
@@ -276,9 +368,11 @@ void stepInstruction(const ArmInsn& insn, std::uint32_t address, bool thumb, con
                 } else {
                     access.value = readRegister(state, r, address, thumb);
                 }
-                if (accesses && base.known()) accesses->push_back(access);
+                if ((accesses != nullptr) && base.known()) {
+                    accesses->push_back(access);
+                }
             }
-            const bool baseLoaded = load && (insn.registers >> insn.rn & 1);
+            const bool baseLoaded = load && ((insn.registers >> insn.rn & 1) != 0);
             if (insn.writeback && !baseLoaded) {
                 const RegValue step = RegValue::constant(4 * count);
                 set(state, insn.rn, insn.up ? add(base, step) : subtract(base, step), conditional);
@@ -286,11 +380,15 @@ void stepInstruction(const ArmInsn& insn, std::uint32_t address, bool thumb, con
             break;
         }
         case ArmOp::Swi:
-            for (std::uint8_t r : {0, 1, 2, 3, 12}) set(state, r, {}, conditional);
+            for (std::uint8_t r : {0, 1, 2, 3, 12}) {
+                set(state, r, {}, conditional);
+            }
             break;
         case ArmOp::Other:
             for (std::uint8_t r = 0; r < 15; ++r) {
-                if (insn.clobbers >> r & 1) set(state, r, {}, conditional);
+                if ((insn.clobbers >> r & 1) != 0) {
+                    set(state, r, {}, conditional);
+                }
             }
             break;
         default: break;

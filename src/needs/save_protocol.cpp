@@ -29,16 +29,20 @@ void note(ProtocolSeen& seen, const ProtocolPlace& where, const std::string& det
 std::string describe(const SaveAccess& access) {
     std::string text = std::to_string(access.width * 8) + "-bit ";
     text += access.write ? "store" : "load";
-    if (access.write) text += access.value ? " of " + hexAddress(*access.value) : " of a value not known";
+    if (access.write) {
+        text += access.value ? " of " + hexAddress(*access.value) : " of a value not known";
+    }
     text += access.write ? " to " : " from ";
     text += hexAddress(access.address);
-    if (!access.exactAddress) text += " + an offset not known";
+    if (!access.exactAddress) {
+        text += " + an offset not known";
+    }
     return text;
 }
 
 std::string hexByte(std::uint32_t value) {
     char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(value & 0xFF));
+    (void)std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(value & 0xFF));
     return text;
 }
 
@@ -46,14 +50,14 @@ std::string hexByte(std::uint32_t value) {
 
 std::string hexAddress(std::uint32_t value) {
     char text[12];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    (void)std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
     return text;
 }
 
 bool ProtocolFindings::any() const {
-    return sramWrites.count || saveReads.count || flashCommands.count ||
-           flashUnknownCommands.count || eeprom512.count || eeprom8k.count ||
-           eepromOther.count;
+    return (sramWrites.count != 0u) || (saveReads.count != 0u) || (flashCommands.count != 0u) ||
+           (flashUnknownCommands.count != 0u) || (eeprom512.count != 0u) ||
+           (eeprom8k.count != 0u) || (eepromOther.count != 0u);
 }
 
 void SaveProtocol::flashCommand(std::optional<std::uint32_t> command, const SaveAccess& at) {
@@ -83,7 +87,9 @@ void SaveProtocol::flashCommand(std::optional<std::uint32_t> command, const Save
 }
 
 void SaveProtocol::access(const SaveAccess& access) {
-    if (!inSaveArea(access.address)) return;
+    if (!inSaveArea(access.address)) {
+        return;
+    }
     const std::string detail = describe(access);
     if (!access.write) {
         note(found_.saveReads, access.where, detail);
@@ -112,7 +118,9 @@ void SaveProtocol::access(const SaveAccess& access) {
             // An unlock broken off: no command is known to follow.
             note(found_.flashUnknownCommands, access.where,
                  "0xAA to 0x0E005555 not followed by 0x55 to 0x0E002AAA");
-            if (exact && access.address == kFlashFirst && value == 0xAAu) return;  // a new unlock
+            if (exact && access.address == kFlashFirst && value == 0xAAu) {
+                return;  // a new unlock
+            }
             step_ = Step::Idle;
             break;
         case Step::Saw55:
@@ -131,12 +139,16 @@ void SaveProtocol::access(const SaveAccess& access) {
     }
     note(found_.sramWrites, access.where, detail);
     const std::uint32_t offset = (access.address - kSaveStart) & 0xFFFF;
-    if (exact && offset >= kSramHigh) note(found_.sramHighWrites, access.where, detail);
+    if (exact && offset >= kSramHigh) {
+        note(found_.sramHighWrites, access.where, detail);
+    }
 }
 
 void SaveProtocol::dma3(const Dma3Transfer& transfer) {
     const bool toEeprom = inEeprom(transfer.destination);
-    if (!toEeprom && !inEeprom(transfer.source)) return;
+    if (!toEeprom && !inEeprom(transfer.source)) {
+        return;
+    }
     constexpr std::uint32_t kNotKnown = 0xFFFFFFFF;
     const std::uint32_t count = transfer.count ? *transfer.count & 0xFFFF : kNotKnown;
     std::string detail = "DMA3 ";
@@ -162,8 +174,10 @@ void SaveProtocol::endSequence() {
 }
 
 ProtocolVerdict judgeFindings(const ProtocolFindings& found, bool wholeProgram) {
-    const bool eeprom = found.eeprom512.count || found.eeprom8k.count || found.eepromOther.count;
-    const bool flash = found.flashCommands.count || found.flashUnknownCommands.count;
+    const bool eeprom = (found.eeprom512.count != 0u) || (found.eeprom8k.count != 0u) ||
+                        (found.eepromOther.count != 0u);
+    const bool flash =
+        (found.flashCommands.count != 0u) || (found.flashUnknownCommands.count != 0u);
     const bool sram = found.sramWrites.count > 0;
     ProtocolVerdict verdict;
     if (eeprom && (flash || sram)) {
@@ -175,27 +189,28 @@ ProtocolVerdict judgeFindings(const ProtocolFindings& found, bool wholeProgram) 
     if (flash) {
         // Stores outside the commands are the bytes a Flash chip programs.
         verdict.memory = SaveMemory::Flash;
-        if (found.flashBankSwitches.count) {
+        if (found.flashBankSwitches.count != 0u) {
             verdict.bytes = 131072;
-        } else if (wholeProgram && !found.flashUnknownCommands.count) {
+        } else if (wholeProgram && (found.flashUnknownCommands.count == 0u)) {
             verdict.bytes = 65536;
         } else {
             verdict.sure = false;
-            verdict.why = found.flashUnknownCommands.count
-                              ? "Flash commands whose values are not known: a bank switch (128 KiB) is not ruled out"
+            verdict.why = found.flashUnknownCommands.count != 0u
+                              ? "Flash commands whose values are not known: a bank switch (128 "
+                                "KiB) is not ruled out"
                               : "Flash commands but no bank switch seen, in part of a run";
         }
         return verdict;
     }
     if (eeprom) {
         verdict.memory = SaveMemory::Eeprom;
-        if (found.eeprom512.count && found.eeprom8k.count) {
+        if ((found.eeprom512.count != 0u) && (found.eeprom8k.count != 0u)) {
             verdict.memory = SaveMemory::Unknown;
             verdict.sure = false;
             verdict.why = "EEPROM transfers of both sizes (6- and 14-bit addresses)";
-        } else if (found.eeprom512.count) {
+        } else if (found.eeprom512.count != 0u) {
             verdict.bytes = 512;
-        } else if (found.eeprom8k.count) {
+        } else if (found.eeprom8k.count != 0u) {
             verdict.bytes = 8192;
         } else {
             verdict.sure = false;
@@ -205,7 +220,7 @@ ProtocolVerdict judgeFindings(const ProtocolFindings& found, bool wholeProgram) 
     }
     if (sram) {
         verdict.memory = SaveMemory::Sram;
-        verdict.bytes = found.sramHighWrites.count ? 65536 : 32768;
+        verdict.bytes = found.sramHighWrites.count != 0u ? 65536 : 32768;
         return verdict;
     }
     return verdict;  // none: reads alone are not use
@@ -216,26 +231,34 @@ std::vector<NeedEvidence> findingsEvidence(const ProtocolFindings& found, NeedSo
     std::vector<NeedEvidence> out;
     auto add = [&](const ProtocolSeen& seen, SaveMemory memory, std::optional<std::uint32_t> bytes,
                    std::string what, Sureness how) {
-        if (!seen.count) return;
+        if (seen.count == 0u) {
+            return;
+        }
         NeedEvidence item;
         item.source = source;
         item.memory = memory;
         item.bytes = bytes;
         item.sureness = how;
         item.what = std::move(what);
-        if (seen.count > 1) item.what += " (" + std::to_string(seen.count) + " places)";
+        if (seen.count > 1) {
+            item.what += " (" + std::to_string(seen.count) + " places)";
+        }
         item.detail = seen.detail;
         item.romOffset = seen.first.romOffset;
         item.frame = seen.first.frame;
         out.push_back(std::move(item));
     };
-    if (found.flashCommands.count) {
+    if (found.flashCommands.count != 0u) {
         std::string kinds;
         for (std::uint32_t value = 0; value < 256; ++value) {
-            if (!found.flashCommandKinds[value].count) continue;
+            if (found.flashCommandKinds[value].count == 0u) {
+                continue;
+            }
             kinds += (kinds.empty() ? "" : ", ") + hexByte(value);
         }
-        if (found.flashUnknownCommands.count) kinds += kinds.empty() ? "not known" : ", others not known";
+        if (found.flashUnknownCommands.count != 0u) {
+            kinds += kinds.empty() ? "not known" : ", others not known";
+        }
         add(found.flashCommands, SaveMemory::Flash, std::nullopt,
             "Flash commands to 0x0E005555 (" + kinds + ")", sureness);
     } else {
@@ -250,12 +273,13 @@ std::vector<NeedEvidence> findingsEvidence(const ProtocolFindings& found, NeedSo
         sureness);
     add(found.eepromOther, SaveMemory::Eeprom, std::nullopt, "DMA3 transfers to or from the EEPROM space",
         sureness);
-    const bool flash = found.flashCommands.count || found.flashUnknownCommands.count;
+    const bool flash =
+        (found.flashCommands.count != 0u) || (found.flashUnknownCommands.count != 0u);
     if (flash) {
         add(found.sramWrites, SaveMemory::Flash, std::nullopt, "byte stores to the Flash chip",
             sureness == Sureness::Unreached ? sureness : Sureness::Supports);
     } else {
-        add(found.sramWrites, SaveMemory::Sram, found.sramHighWrites.count ? 65536u : 32768u,
+        add(found.sramWrites, SaveMemory::Sram, found.sramHighWrites.count != 0u ? 65536u : 32768u,
             "byte writes to the SRAM at 0x0E000000", sureness);
         add(found.sramHighWrites, SaveMemory::Sram, 65536, "byte writes at 0x0E008000 or above: 64 KiB",
             sureness);
