@@ -109,5 +109,31 @@ TEST(GameNeeds, ImagesWithoutFollowableCode) {
     EXPECT_EQ(needs.outcome, SaveMemory::Unknown) << describe(needs);
 }
 
+// A Flash command routine called with 0x90 decides 64 KiB only where all the code was
+// followed: past a jump not followed, a caller may send the bank switch.
+TEST(GameNeeds, FlashCommandRoutineBehindAGap) {
+    auto image = [](std::uint32_t third) {
+        const std::uint32_t words[] = {
+            0xE3A00090, 0xEB000005, third,  // mov r0, #0x90; bl 0x08000020; (third)
+            0, 0, 0, 0, 0,
+            0xE59F1028, 0xE59F2028,         // ldr r1, =0x0E005555; ldr r2, =0x0E002AAA
+            0xE3A030AA, 0xE5C13000,         // mov r3, #0xAA; strb r3, [r1]
+            0xE3A03055, 0xE5C23000,         // mov r3, #0x55; strb r3, [r2]
+            0xE5C10000, 0xE12FFF1E,         // strb r0, [r1]; bx lr
+            0, 0, 0, 0, 0x0E005555, 0x0E002AAA,
+        };
+        std::vector<std::uint8_t> bytes;
+        for (const std::uint32_t word : words) {
+            for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(word >> (8 * i)));
+        }
+        return bytes;
+    };
+    const GameNeeds followed = judgeGameCode(image(0xEAFFFFFE));  // b .
+    EXPECT_EQ(followed.outcome, SaveMemory::Flash) << describe(followed);
+    EXPECT_EQ(followed.bytes, 65536u);
+    const GameNeeds gap = judgeGameCode(image(0xE12FFF13));       // bx r3, r3 not known
+    EXPECT_EQ(gap.outcome, SaveMemory::Unknown) << describe(gap);
+}
+
 }  // namespace
 }  // namespace tagwright

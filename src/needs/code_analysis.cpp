@@ -487,6 +487,9 @@ private:
                     Dma3Shadow& dma) {
         const RegValue& at = access.address;
         if (inSaveArea(at)) {
+            if (access.write && at.known() && at.value == 0x0E005555 && access.value.symbolic()) {
+                result_.flashCommandsFromCallers = true;
+            }
             events_.push_back({owner, address, offset, false, access, {}, false});
             return;
         }

@@ -18,6 +18,8 @@
 // where their values resolve the function's own arguments (a Flash command routine
 // whose command comes in r0).
 //
+// A Flash command routine (the command comes in a register) is noted as such.
+//
 // What cannot be followed is listed as a gap: a jump to a value not known, code in RAM
 // whose copy was not seen, an undefined instruction on the way. With gaps, code may be
 // reached that was not seen.
@@ -45,6 +47,9 @@ struct CodeAnalysis {
     std::uint32_t instructions = 0;   // decoded in the last pass over the code reached
     std::uint32_t functions = 0;
     std::uint32_t copies = 0;         // RAM areas seen holding copied code
+    // A routine sends Flash commands its callers choose: with gaps, a caller not seen
+    // may send the bank switch.
+    bool flashCommandsFromCallers = false;
 };
 
 CodeAnalysis analyseReachableCode(std::span<const std::uint8_t> rom);

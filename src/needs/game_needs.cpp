@@ -95,6 +95,8 @@ GameNeeds judgeGameCode(std::span<const std::uint8_t> rom) {
                                 (unreachedVerdict.bytes && unreachedVerdict.bytes != reachedVerdict.bytes));
         if (!complete && disagrees) {
             why = std::string("code not followed uses ") + saveMemoryWord(unreachedVerdict.memory);
+        } else if (!complete && code.flashCommandsFromCallers && reachedVerdict.bytes == 65536u) {
+            why = "Flash commands come from callers, and code not followed may ask for a bank switch (128 KiB)";
         } else {
             needs.outcome = reachedVerdict.memory;
             needs.bytes = reachedVerdict.bytes;
