@@ -88,7 +88,8 @@ void findCommandsFor(FileReport& report) {
     std::ostream discard(nullptr);
     RomImage image(static_cast<std::int32_t>(report.facts.size), discard);
     if (image.hasBuffer() && image.load(report.facts.name, discard)) {
-        findCommands(report.verdict, image, judgedName);
+        findCommands(report.verdict, report.facts,
+                     image.buffer().first(static_cast<std::size_t>(image.size())), judgedName);
     }
 }
 

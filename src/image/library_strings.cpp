@@ -41,11 +41,34 @@ std::string tagText(SaveType type) {
 
 }  // namespace
 
+namespace {
+
+// The change for `chosen` of the library string `prefix` starts at from[0], which lies
+// at `offset`; `from` runs to the image's end.
+std::optional<LibraryStringChange> changeOf(const Prefix& prefix, std::span<const std::uint8_t> from,
+                                            std::size_t offset, SaveType chosen) {
+    if (prefix.kind == library::kindOfType(chosen)) {
+        return std::nullopt;
+    }
+    const std::size_t textLength = prefix.text.size() + kVersionDigits;
+    std::size_t room = textLength;
+    while (room < kSaveTagSize && room < from.size() && from[room] == 0) {
+        ++room;
+    }
+    LibraryStringChange change;
+    change.offset = static_cast<std::uint32_t>(offset);
+    change.room = static_cast<std::uint32_t>(room);
+    change.oldText.assign(from.begin(), from.begin() + static_cast<std::ptrdiff_t>(textLength));
+    change.newText = tagText(chosen);
+    change.fits = change.newText.size() <= room;
+    return change;
+}
+
+}  // namespace
+
 std::vector<LibraryStringChange> libraryStringChanges(std::span<const std::uint8_t> image,
                                                       SaveType chosen) {
     std::vector<LibraryStringChange> changes;
-    const Kind wanted = library::kindOfType(chosen);
-    const std::string newText = tagText(chosen);
     for (std::size_t at = CartridgeHeader::kSize; at < image.size(); ++at) {
         const std::uint8_t first = image[at];
         if (first != 'E' && first != 'S' && first != 'F') {
@@ -55,24 +78,21 @@ std::vector<LibraryStringChange> libraryStringChanges(std::span<const std::uint8
         if (prefix == nullptr) {
             continue;
         }
-        const std::size_t textLength = prefix->text.size() + kVersionDigits;
-        if (prefix->kind != wanted) {
-            std::size_t room = textLength;
-            while (room < kSaveTagSize && at + room < image.size() && image[at + room] == 0) {
-                ++room;
-            }
-            LibraryStringChange change;
-            change.offset = static_cast<std::uint32_t>(at);
-            change.room = static_cast<std::uint32_t>(room);
-            change.oldText.assign(image.begin() + static_cast<std::ptrdiff_t>(at),
-                                  image.begin() + static_cast<std::ptrdiff_t>(at + textLength));
-            change.newText = newText;
-            change.fits = newText.size() <= room;
-            changes.push_back(std::move(change));
+        if (auto change = changeOf(*prefix, image.subspan(at), at, chosen)) {
+            changes.push_back(std::move(*change));
         }
-        at += textLength - 1;  // no library string starts inside another
+        at += prefix->text.size() + kVersionDigits - 1;  // no library string starts inside another
     }
     return changes;
+}
+
+std::optional<LibraryStringChange> libraryStringChangeAt(std::span<const std::uint8_t> from,
+                                                         std::size_t offset, SaveType chosen) {
+    const Prefix* prefix = libraryStringAt(from, 0);
+    if (offset < CartridgeHeader::kSize || prefix == nullptr) {
+        return std::nullopt;
+    }
+    return changeOf(*prefix, from, offset, chosen);
 }
 
 std::optional<SaveType> libraryStringKind(std::string_view text) {

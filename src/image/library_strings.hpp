@@ -39,6 +39,12 @@ struct LibraryStringChange {
 std::vector<LibraryStringChange> libraryStringChanges(std::span<const std::uint8_t> image,
                                                       SaveType chosen);
 
+// The change replacing for `chosen` makes to the library string that starts at from[0],
+// at `offset` in an image that `from` runs to the end of; nothing when none starts there,
+// it is of the chosen kind, or it lies in the header.
+std::optional<LibraryStringChange> libraryStringChangeAt(std::span<const std::uint8_t> from,
+                                                         std::size_t offset, SaveType chosen);
+
 // Whether `text` starts with a library string (its prefix and three digits) and, if so,
 // the save type whose tag is of its kind (library::typeOfKind()).
 std::optional<SaveType> libraryStringKind(std::string_view text);

@@ -154,7 +154,77 @@ void Crc32::update(std::span<const std::uint8_t> bytes) {
     state_ = c;
 }
 
+namespace {
+
+constexpr std::uint32_t kPolynomial = 0xEDB88320u;
+
+// a * b modulo P, both bit-reflected (the top bit is x^0).
+std::uint32_t multiplied(std::uint32_t a, std::uint32_t b) {
+    std::uint32_t product = 0;
+    for (std::uint32_t m = 1u << 31; m != 0; m >>= 1) {
+        if ((a & m) != 0) {
+            product ^= b;
+        }
+        b = (b & 1u) != 0 ? (b >> 1) ^ kPolynomial : b >> 1;
+    }
+    return product;
+}
+
+// x^(8 * count) modulo P: squares of x^8 for the bits of count.
+std::uint32_t shiftOfBytes(std::uint64_t count) {
+    std::uint32_t power = 1u << 31;  // x^0
+    std::uint32_t square = 1u << 23;  // x^8
+    for (; count != 0; count >>= 1) {
+        if ((count & 1u) != 0) {
+            power = multiplied(power, square);
+        }
+        square = multiplied(square, square);
+    }
+    return power;
+}
+
+// The register fed `count` 0xFF bytes from zero, from the halves of count.
+std::uint32_t rawFill(std::uint64_t count) {
+    std::uint32_t raw = 0;
+    std::uint64_t done = 0;
+    const std::uint32_t one = kTables[0][0xFF];
+    for (int bit = 63; bit >= 0; --bit) {
+        if (done != 0) {
+            raw = multiplied(raw, shiftOfBytes(done)) ^ raw;  // the run so far, twice
+            done *= 2;
+        }
+        if ((count >> bit & 1u) != 0) {
+            raw = multiplied(raw, shiftOfBytes(1)) ^ one;
+            done += 1;
+        }
+    }
+    return raw;
+}
+
+}  // namespace
+
+Crc32 Crc32::resumedFrom(std::uint32_t value) {
+    Crc32 crc;
+    crc.state_ = ~value;
+    return crc;
+}
+
+std::uint32_t Crc32::withChange(std::uint32_t value, std::uint64_t length, std::uint64_t offset,
+                                std::span<const std::uint8_t> before,
+                                std::span<const std::uint8_t> after) {
+    std::uint32_t raw = 0;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        raw = (raw >> 8) ^ kTables[0][(raw ^ before[i] ^ after[i]) & 0xFFu];
+    }
+    return value ^ multiplied(raw, shiftOfBytes(length - offset - before.size()));
+}
+
 void Crc32::updateFill(std::uint64_t count) {
+    constexpr std::uint64_t kLongRun = std::uint64_t{1} << 16;
+    if (count >= kLongRun) {
+        state_ = multiplied(state_, shiftOfBytes(count)) ^ rawFill(count);
+        return;
+    }
     std::array<std::uint8_t, 4096> fill;
     fill.fill(0xFF);
     while (count > 0) {

@@ -3,43 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "image/save_library.hpp"
-#include "reader_tables.hpp"
+#include "image/cartridge_header.hpp"
 #include "readers/judgement.hpp"
+#include "readers/place_rules.hpp"
 
 namespace tagwright {
-
-namespace {
-
-// The marks that end in V are the save library's prefixes.
-constexpr std::array<std::string_view, kMarkCount> kMarkTexts = {
-    "EEPR", "EEPROM", "EEPROM_", library::kEepromPrefix,
-    "SRAM", "SRAM_", library::kSramPrefix, library::kSramFastPrefix,
-    "FLAS", "FLASH", "FLASH_", library::kFlashPrefix, "FLASH512_", library::kFlash512Prefix,
-    "FLASH1M_", library::kFlash1MPrefix,
-    "SIIR", "Shantae",
-};
-
-constexpr std::size_t kLongestLead = 16;
-constexpr std::size_t kLongestText = 16;
-constexpr std::size_t kZerosCounted = 4;
-
-bool startsWith(const std::uint8_t* at, std::size_t available, std::string_view prefix) {
-    return available >= prefix.size() && std::memcmp(at, prefix.data(), prefix.size()) == 0;
-}
-
-bool isTextCharacter(std::uint8_t c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-}
-
-// Every mark holds an E or an S among its first four bytes: EEPR at its start, SRAM,
-// SIIR and Shantae at their start, FLAS at the fourth byte. Few bytes of a ROM are
-// either, and the C library finds a byte far faster than a loop over every place, so
-// the scan looks for those two bytes and tests only the places they imply.
-
-}  // namespace
-
-std::size_t markLength(Mark mark) { return kMarkTexts[static_cast<std::size_t>(mark)].size(); }
 
 std::optional<std::uint8_t> ImageFacts::byteAt(std::size_t offset) const {
     if (offset < head.size()) {
@@ -58,7 +26,7 @@ std::string_view ImageFacts::textAt(std::size_t offset, std::size_t length) cons
 
 namespace {
 
-constexpr std::array<std::uint64_t, 2> kBuffers = {kOneMiB, kOneMiB / 16};
+constexpr std::array<std::uint64_t, 2> kBuffers = {kLargeBuffer, kSmallBuffer};
 
 // The 2 MiB tail buffer of the last scanner of this thread, kept for the next: a fresh
 // one would cost its pages again for every file.
@@ -71,8 +39,9 @@ thread_local std::unique_ptr<std::uint8_t[]> spareRing;
 
 }  // namespace
 
-ImageScanner::ImageScanner(std::string fileName, std::optional<std::uint64_t> expectedSize)
-    : expectedSize_(expectedSize) {
+ImageScanner::ImageScanner(std::string fileName, std::optional<std::uint64_t> expectedSize,
+                           bool repairedToo)
+    : repairedToo_(repairedToo), expectedSize_(expectedSize) {
     if (!expectedSize_) {
         ring_ = spareRing ? std::move(spareRing) : std::unique_ptr<std::uint8_t[]>(new std::uint8_t[kRing]);
         // only bytes fed are ever read back
@@ -95,16 +64,11 @@ std::uint8_t ImageScanner::recentByte(std::uint64_t offset) const {
 
 void ImageScanner::record(StringPlace place) {
     ++facts_.placeCount;
-    if (place.offset >= 0x100) {
-        std::string kind(reinterpret_cast<const char*>(&place.marks), sizeof place.marks);
-        kind.push_back(static_cast<char>(place.libraryString));
-        kind.push_back(static_cast<char>(place.zerosInFile));
-        kind.push_back(static_cast<char>(place.roomAfter));
-        kind.push_back(static_cast<char>(place.offset % 4));
-        const std::uint64_t block = place.offset / kOneMiB;
-        kind.append(reinterpret_cast<const char*>(&block), sizeof block);
-        kind += place.lead;
-        if (!seenKinds_.insert(std::move(kind)).second) {
+    if (isLibraryStringPlace(place) && facts_.libraryStrings.size() < ImageFacts::kMaxPlaces) {
+        facts_.libraryStrings.push_back(place.offset);
+    }
+    if (place.offset >= kFirstRepeatOffset) {
+        if (facts_.placeKinds[placeKind(place)]++ != 0) {
             return;
         }
     }
@@ -114,49 +78,16 @@ void ImageScanner::record(StringPlace place) {
 }
 
 void ImageScanner::testAt(const std::uint8_t* at, std::size_t available, std::uint64_t offset) {
-    if (at[0] != 'E' && at[0] != 'S' && at[0] != 'F') {
-        return;
-    }
-    std::uint32_t marks = 0;
-    for (std::size_t m = 0; m < kMarkCount; ++m) {
-        if (kMarkTexts[m][0] == static_cast<char>(at[0]) && startsWith(at, available, kMarkTexts[m])) {
-            marks |= 1u << m;
-        }
-    }
-    if (marks == 0) {
-        return;
-    }
     StringPlace place;
-    place.offset = offset;
-    place.marks = marks;
-    const auto library = tables::sdkStrings();
-    for (std::size_t i = 0; i < library.size(); ++i) {
-        const std::string_view text = library[i].cell[0];
-        if (!startsWith(at, available, text)) {
-            continue;
-        }
-        place.libraryString = static_cast<int>(i);
-        const std::size_t room = std::min(available - text.size(), kZerosCounted);
-        place.roomAfter = static_cast<std::uint8_t>(room);
-        while (place.zerosInFile < room && at[text.size() + place.zerosInFile] == 0) {
-            ++place.zerosInFile;
-        }
-        place.zerosOneMiBBuffer = place.zerosSixtyFourKiBBuffer = place.zerosInFile;
-        break;
+    if (placeAt(at, available, offset, [this](std::uint64_t o) { return recentByte(o); }, place)) {
+        record(std::move(place));
     }
-    for (std::size_t back = 1; back <= kLongestLead && back <= offset; ++back) {
-        const std::uint8_t c = recentByte(offset - back);
-        if (!isTextCharacter(c)) {
-            break;
-        }
-        place.lead.insert(place.lead.begin(), static_cast<char>(c));
-    }
-    for (std::size_t i = 0; i < std::min(available, kLongestText) && isTextCharacter(at[i]); ++i) {
-        place.text.push_back(static_cast<char>(at[i]));
-    }
-    record(std::move(place));
 }
 
+// Every mark holds an E or an S among its first four bytes: EEPR at its start, SRAM,
+// SIIR and Shantae at their start, FLAS at the fourth byte. Few bytes of a ROM are
+// either, and the C library finds a byte far faster than a loop over every place, so
+// the scan looks for those two bytes and tests only the places they imply.
 void ImageScanner::scanRange(const std::uint8_t* bytes, std::size_t from, std::size_t to,
                              std::size_t available, std::uint64_t base) {
     candidates_.clear();
@@ -236,7 +167,7 @@ void ImageScanner::feed(std::span<const std::uint8_t> bytes) {
             checksum(bytes);
         }
     } else if (fed_ + bytes.size() >= facts_.kHeadSize) {
-        crcNeeded_ = checksumNeeded(facts_);
+        crcNeeded_ = neededFor(facts_);
         if (*crcNeeded_) {
             checksum(facts_.head);  // fed_ is 0 here for the head's first byte
             checksum(bytes.subspan(static_cast<std::size_t>(facts_.kHeadSize - fed_)));
@@ -327,6 +258,24 @@ void ImageScanner::feedFill(std::uint64_t count) {
     carryOffset_ = fed_;
 }
 
+bool ImageScanner::neededFor(const ImageFacts& facts) const {
+    if (checksumNeeded(facts)) {
+        return true;
+    }
+    if (!repairedToo_) {
+        return false;
+    }
+    CartridgeHeader header;
+    header.overlay(std::span(facts.head).first(std::min(facts.head.size(), CartridgeHeader::kSize)));
+    header.finalizeFrom(CartridgeHeader{});
+    ImageFacts repaired;
+    repaired.head = facts.head;
+    const auto bytes = header.toBytes();
+    repaired.head.resize(std::max(repaired.head.size(), bytes.size()));
+    std::copy(bytes.begin(), bytes.end(), repaired.head.begin());
+    return checksumNeeded(repaired);
+}
+
 void ImageScanner::checksum(std::span<const std::uint8_t> bytes) {
     if (crcFed_ < kMaxRomSize && crcFed_ + bytes.size() >= kMaxRomSize) {
         const auto first = static_cast<std::size_t>(kMaxRomSize - crcFed_);
@@ -347,40 +296,29 @@ void ImageScanner::flushCarry() {
 }
 
 std::uint8_t ImageScanner::zerosThroughBuffer(const StringPlace& place, std::uint64_t buffer) const {
-    if (place.zerosInFile < place.roomAfter) {
-        return place.zerosInFile;  // a byte of the file ends the run
-    }
-    const std::uint64_t end = place.offset + tables::sdkStrings()[static_cast<std::size_t>(place.libraryString)].cell[0].size();
-    std::uint8_t zeros = place.zerosInFile;
-    for (std::uint64_t at = end + zeros; zeros < kZerosCounted; ++at, ++zeros) {
-        std::uint8_t byte = 0;  // a part of the buffer never filled
-        if (at >= buffer) {
-            const std::uint64_t source = at - buffer;  // the file's byte one buffer earlier
-            if (source < facts_.head.size()) {
-                byte = facts_.head[static_cast<std::size_t>(source)];
-            } else if (expectedSize_) {
-                byte = window_[buffer == kBuffers[0] ? 0 : 1][static_cast<std::size_t>(at - facts_.size)];
-            } else {
-                byte = ring_[static_cast<std::size_t>(source % kRing)];
-            }
+    return tagwright::zerosThroughBuffer(place, buffer, [&](std::uint64_t source) -> std::uint8_t {
+        if (source < facts_.head.size()) {
+            return facts_.head[static_cast<std::size_t>(source)];
         }
-        if (byte != 0) {
-            break;
+        if (expectedSize_) {
+            return window_[buffer == kBuffers[0] ? 0 : 1][static_cast<std::size_t>(source + buffer - facts_.size)];
         }
-    }
-    return zeros;
+        return ring_[static_cast<std::size_t>(source % kRing)];
+    });
 }
 
 ImageFacts ImageScanner::finish() {
     flushCarry();
     facts_.size = fed_;
     if (!crcNeeded_) {
-        crcNeeded_ = checksumNeeded(facts_);  // a file shorter than the head
+        crcNeeded_ = neededFor(facts_);  // a file shorter than the head
         if (*crcNeeded_) {
             checksum(facts_.head);
         }
     }
-    if (*crcNeeded_) {
+    if (*crcNeeded_ && !checksumNeeded(facts_)) {
+        facts_.crc32ForCopies = crc_.value();  // only a saved copy's header needs it
+    } else if (*crcNeeded_) {
         facts_.crc32 = crc_.value();
         if (fed_ < kMaxRomSize) {
             facts_.crc32FirstThirtyTwoMiB = facts_.crc32;

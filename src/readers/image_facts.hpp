@@ -29,7 +29,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <set>
+#include <map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -79,8 +79,17 @@ struct ImageFacts {
     std::vector<std::uint8_t> head;     // the first kHeadSize bytes (fewer in a small file)
     std::vector<StringPlace> places;  // in file order
     std::uint64_t placeCount = 0;       // every place, repeats included
+    // How many places (from 0x100 on) there are of each kind (place_rules.hpp's
+    // placeKind()), the one listed included.
+    std::map<std::string, std::uint64_t> placeKinds;
+    // Where every library string (image/save_library.hpp) from offset 192 on starts,
+    // repeats included, in file order; at most kMaxPlaces (a full list may be cut).
+    std::vector<std::uint64_t> libraryStrings;
     std::optional<std::uint32_t> crc32;  // of the whole file, when needed
     std::optional<std::uint32_t> crc32FirstThirtyTwoMiB;
+    // The CRC-32 of the whole file when only the header a save writes needs it
+    // (ImageScanner's repairedToo): for the facts of a saved copy, not for the readers.
+    std::optional<std::uint32_t> crc32ForCopies;
 
     // Byte `offset` of the file if it lies in `head`.
     std::optional<std::uint8_t> byteAt(std::size_t offset) const;
@@ -95,7 +104,11 @@ struct ImageFacts {
 // buffers would show past its end; without it, it keeps the last 2 MiB fed.
 class ImageScanner {
   public:
-    explicit ImageScanner(std::string fileName, std::optional<std::uint64_t> expectedSize = {});
+    // With `repairedToo`, the CRC-32 is also computed when a reader needs it for the
+    // header a save writes over this one (repaired: logo, fixed value, complement), so
+    // that the facts of a saved copy follow without a second pass.
+    explicit ImageScanner(std::string fileName, std::optional<std::uint64_t> expectedSize = {},
+                          bool repairedToo = false);
     ~ImageScanner();
     ImageScanner(ImageScanner&&) = default;
     ImageScanner& operator=(ImageScanner&&) = default;
@@ -122,6 +135,9 @@ class ImageScanner {
 
     ImageFacts facts_;
     Crc32 crc_;
+    bool neededFor(const ImageFacts& facts) const;
+
+    bool repairedToo_ = false;
     std::optional<bool> crcNeeded_;          // decided once the head is in
     std::uint64_t crcFed_ = 0;               // bytes checksummed
     std::vector<std::uint8_t> carry_;
@@ -134,7 +150,6 @@ class ImageScanner {
     std::unique_ptr<std::uint8_t[]> ring_;   // the last kRing bytes, by offset mod kRing
     // With an expected size S: the bytes from S - 1 MiB and from S - 64 KiB.
     std::array<std::array<std::uint8_t, 16>, 2> window_{};
-    std::set<std::string> seenKinds_;
     std::vector<std::size_t> candidates_;    // places scanRange() tests
 };
 

@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
-#include <new>
-#include <ostream>
 
+#include "image/empty_space.hpp"
 #include "image/library_strings.hpp"
 #include "image/padding.hpp"
+#include "image/rom_image.hpp"
 #include "readers/judgement.hpp"
 #include "report/type_asked.hpp"
 
@@ -15,66 +14,98 @@ namespace tagwright {
 
 namespace {
 
+// The bytes of the file `changes` make of start.original.base, from `offset` to
+// `offset + length` or the file's end.
+std::vector<std::uint8_t> bytesAt(const EditedBytes& file, std::uint64_t offset, std::size_t length) {
+    const std::uint64_t end = std::min<std::uint64_t>(file.size(), offset + length);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(end - offset));
+    file.copy(offset, bytes);
+    return bytes;
+}
+
+std::vector<std::uint8_t> wholeOf(const EditedBytes& file) {
+    return bytesAt(file, 0, static_cast<std::size_t>(file.size()));
+}
+
+// The changes --replace makes for `type` in the file `changes` make of the start.
+std::vector<LibraryStringChange> replacementsIn(const SearchStart& start,
+                                                const std::vector<BytePatch>& changes,
+                                                SaveType type) {
+    const EditedBytes file{start.original.base, changes, {}, 0};
+    if (start.facts->libraryStrings.size() >= ImageFacts::kMaxPlaces) {
+        return libraryStringChanges(wholeOf(file), type);  // the list may be cut: look at every byte
+    }
+    constexpr std::size_t kLongestPlace = 32;  // a library string and the zeros of its place
+    std::vector<LibraryStringChange> found;
+    for (const std::uint64_t offset : start.facts->libraryStrings) {
+        if (auto change = libraryStringChangeAt(bytesAt(file, offset, kLongestPlace),
+                                                static_cast<std::size_t>(offset), type)) {
+            found.push_back(std::move(*change));
+        }
+    }
+    return found;
+}
+
+// `changes` with the replacements that fit written over them.
+std::vector<BytePatch> withReplacements(std::vector<BytePatch> changes,
+                                        const std::vector<LibraryStringChange>& replacements) {
+    for (const LibraryStringChange& change : replacements) {
+        if (change.fits) {
+            BytePatch patch{change.offset, std::vector<std::uint8_t>(change.room, 0)};
+            std::copy(change.newText.begin(), change.newText.end(), patch.bytes.begin());
+            changes.push_back(std::move(patch));
+        }
+    }
+    return changes;
+}
+
+std::vector<std::uint8_t> tagBytes(SaveType type) {
+    const SaveTag tag = saveTagOf(type).value_or(SaveTag{});
+    return {tag.begin(), tag.end()};
+}
+
 // The search for one type: the commands found so far and when to stop.
 class Search {
   public:
-    Search(const std::string& outputName, SaveType asked, std::size_t limit,
-           const std::function<bool(const TagCommand&)>& skip)
-        : outputName_(outputName), asked_(asked), limit_(limit), skip_(skip) {}
+    Search(const SearchStart& start, const std::string& outputName, SaveType asked,
+           std::size_t limit, const std::function<bool(const TagCommand&)>& skip)
+        : start_(start), outputName_(outputName), asked_(asked), limit_(limit), skip_(skip) {}
 
     bool done() const { return found_.size() >= limit_; }
     bool tableDecided() const { return tableDecided_; }
     bool nothingFound() const { return found_.empty(); }
     std::vector<TagCommand> found() && { return std::move(found_); }
 
-    // Tries -sN, -sN -p and -eN on `image` (header finalised, no tag embedded) with
-    // these --replace and game code settings, until done. The image keeps its bytes,
-    // apart from the tag area, which then holds a tag.
-    void tryThree(RomImage& image, bool replace, const std::string& gameCode) {
-        const TagCommand appended{asked_, false, false, replace, gameCode};
-        TagCommand padded = appended;
-        padded.pad = true;
-        TagCommand embedded = appended;
-        embedded.embed = true;
-
-        image.appendSaveTag(asked_);
-        judge(appended, image, TagArea::Included);
-        if (done()) {
-            return;
+    // Tries -sN, -sN -p and -eN on the file `changes` and `header` make of the start,
+    // with these --replace and game code settings, until done.
+    void tryThree(const std::vector<BytePatch>& changes, const CartridgeHeader& header,
+                  bool replace, const std::string& gameCode) {
+        TagCommand command{asked_, false, false, replace, gameCode};
+        for (const bool pad : {false, true}) {
+            command.pad = pad;
+            judge(command, changes, header);
+            if (done()) {
+                return;
+            }
         }
-        judge(padded, image, TagArea::Included);
-        if (done() || skipped(embedded)) {
-            return;
-        }
-        // A run already holding a tag (an earlier -e of the same run) stays: the search
-        // goes on to the next run, as a second -e would.
-        std::ostream discard(nullptr);
-        if (!runIsFree(image) && !image.findEmptySpace(discard)) {
-            return;
-        }
-        image.embedSaveTag(asked_);
-        judge(embedded, image, TagArea::Omitted);
-        image.clearEmbeddedTag();
+        command.pad = false;
+        command.embed = true;
+        judge(command, changes, header);
     }
 
   private:
-    static bool runIsFree(const RomImage& image) {
-        const auto at = image.emptySpaceOffset();
-        if (at < 0) {
-            return false;
-        }
-        const auto run = image.buffer().subspan(static_cast<std::size_t>(at), kSaveTagSize);
-        return std::all_of(run.begin(), run.end(), [](std::uint8_t b) { return b == 0; });
-    }
-
-    bool skipped(const TagCommand& command) const { return skip_ && skip_(command); }
-
-    void judge(const TagCommand& command, const RomImage& image, TagArea tagArea) {
-        if (skipped(command)) {
+    void judge(const TagCommand& command, const std::vector<BytePatch>& changes,
+               const CartridgeHeader& header) {
+        if (skip_ && skip_(command)) {
             return;  // what was just used: judged already
         }
-        const auto results = judgeImage(factsOfOutput(
-            image, outputName_, tagArea, command.pad ? Padding::ToPowerOfTwo : Padding::None));
+        std::vector<std::uint8_t> bytes;
+        const auto file = savedFile(start_, changes, header, command, bytes);
+        if (!file) {
+            return;  // -e without room writes no tag
+        }
+        const auto results =
+            judgeImage(factsOfEdited(*start_.facts, start_.original, *file, outputName_));
         bool works = true;
         TagCommand tried = command;
         for (const ReaderResult& r : results) {
@@ -91,6 +122,7 @@ class Search {
         }
     }
 
+    const SearchStart& start_;
     const std::string& outputName_;
     SaveType asked_;
     std::size_t limit_;
@@ -99,47 +131,53 @@ class Search {
     bool tableDecided_ = false;
 };
 
-// A copy of `image` (its bytes with the working header over the first 192) for the
-// candidates that change more than the tag: --replace and another game code.
-std::unique_ptr<RomImage> copyOf(const RomImage& image) {
-    const auto size = static_cast<std::size_t>(image.size());
-    std::vector<std::uint8_t> bytes(image.buffer().begin(), image.buffer().begin() +
-                                                                static_cast<std::ptrdiff_t>(size));
-    const auto header = image.header().toBytes();
-    std::copy_n(header.begin(), std::min(header.size(), bytes.size()), bytes.begin());
-    std::ostream discard(nullptr);
-    auto copy = std::make_unique<RomImage>(image.size(), discard);
-    if (!copy->hasBuffer()) {
-        throw std::bad_alloc();
-    }
-    copy->loadBytes(bytes);
-    return copy;
-}
-
 }  // namespace
 
-ImageFacts factsOfOutput(const RomImage& image, const std::string& name, TagArea tagArea,
-                         Padding padding) {
-    // The scanner told the size in advance reads the pieces where they lie, without
-    // copying them.
-    const auto segments = image.outputSegments(tagArea);
-    const std::uint64_t fill = image.outputFill(tagArea, padding);
-    ImageScanner scanner(name, segments[0].size() + segments[1].size() + fill);
-    // In slices that stay in the processor's cache while the checksum and the string
-    // search both go over them.
-    constexpr std::size_t kSlice = std::size_t{256} << 10;
-    for (const auto segment : segments) {
-        for (std::size_t at = 0; at < segment.size(); at += kSlice) {
-            scanner.feed(segment.subspan(at, std::min(kSlice, segment.size() - at)));
+std::optional<EditedBytes> savedFile(const SearchStart& start, const std::vector<BytePatch>& changes,
+                                     const CartridgeHeader& header, const TagCommand& command,
+                                     std::vector<std::uint8_t>& bytes) {
+    const std::span<const std::uint8_t> base = start.original.base;
+    const auto headerBytes = header.toBytes();
+    const std::size_t size = base.size();
+    const std::size_t tagAt = RomImage::tagAreaOffset(static_cast<std::int32_t>(size));
+    EditedBytes file;
+    if (size < CartridgeHeader::kSize) {
+        // The header alone, then what of the tag area lies past it; never room inside.
+        if (command.embed) {
+            return std::nullopt;
+        }
+        bytes.assign(headerBytes.begin(), headerBytes.end());
+        const auto tag = tagBytes(command.type);
+        for (std::size_t at = CartridgeHeader::kSize; at < tagAt + tag.size(); ++at) {
+            bytes.push_back(at >= tagAt ? tag[at - tagAt] : 0);
+        }
+        file.base = bytes;
+    } else {
+        file.base = base;
+        file.patches.push_back({0, {headerBytes.begin(), headerBytes.end()}});
+        file.patches.insert(file.patches.end(), changes.begin(), changes.end());
+        if (command.embed) {
+            const EditedBytes before{base, changes, {}, 0};
+            const auto run = changes.empty() ? findEmptyRun(base) : findEmptyRun(wholeOf(before));
+            if (!run) {
+                return std::nullopt;
+            }
+            file.patches.push_back({*run, tagBytes(command.type)});
+        } else {
+            file.appended.assign(tagAt - size, 0);
+            const auto tag = tagBytes(command.type);
+            file.appended.insert(file.appended.end(), tag.begin(), tag.end());
         }
     }
-    if (fill > 0) {
-        scanner.feedFill(fill);
+    if (command.pad) {
+        const std::uint64_t length = file.base.size() + file.appended.size();
+        file.fill = paddedLength(length) - length;
     }
-    return scanner.finish();
+    return file;
 }
 
 std::string TagCommand::options() const {
+
     std::string text = (embed ? "-e" : "-s") + std::to_string(static_cast<int>(type));
     if (pad) {
         text += " -p";
@@ -165,52 +203,43 @@ bool allTagChangeableGive(std::span<const ReaderResult> results, SaveType asked)
     });
 }
 
-std::vector<TagCommand> workingCommands(RomImage& image, const std::string& outputName,
+std::vector<TagCommand> workingCommands(const SearchStart& start, const std::string& outputName,
                                         SaveType asked, std::size_t limit,
                                         const std::function<bool(const TagCommand&)>& skip) {
-    if (limit == 0 || !image.hasBuffer()) {
+    if (limit == 0 || start.facts == nullptr) {
         return {};
     }
     std::vector<TagCommand> found;
-    try {
-        image.finalizeHeader();
-        const auto bytes = image.buffer().first(static_cast<std::size_t>(image.size()));
-        // SRAM_V113 is read by more readers than SRAM_F_V103 and asks for the same class.
-        std::vector<SaveType> types = {asked};
-        if (asked == SaveType::Sram256k) {
-            types.push_back(SaveType::Sram512k);
+    // SRAM_V113 is read by more readers than SRAM_F_V103 and asks for the same class.
+    std::vector<SaveType> types = {asked};
+    if (asked == SaveType::Sram256k) {
+        types.push_back(SaveType::Sram512k);
+    }
+    for (const SaveType type : types) {
+        Search search(start, outputName, type, limit - found.size(), skip);
+        search.tryThree(start.changes, start.header, false, {});
+        const auto replacements = replacementsIn(start, start.changes, type);
+        const bool anyToReplace = !replacements.empty();
+        const auto replaced = withReplacements(start.changes, replacements);
+        if (anyToReplace && !search.done()) {
+            search.tryThree(replaced, start.header, true, {});
         }
-        for (const SaveType type : types) {
-            Search search(outputName, type, limit - found.size(), skip);
-            search.tryThree(image, false, {});
-            const bool anyToReplace = !libraryStringChanges(bytes, type).empty();
-            if (anyToReplace && !search.done()) {
-                const auto copy = copyOf(image);
-                (void)copy->replaceLibraryStrings(type);
-                search.tryThree(*copy, true, {});
-            }
-            // A neutral game code only when nothing else helped and a code was in the way.
-            for (const bool replace : {false, true}) {
-                if (search.nothingFound() && search.tableDecided() && !search.done() &&
-                    (!replace || anyToReplace)) {
-                    const auto copy = copyOf(image);
-                    if (replace) {
-                        (void)copy->replaceLibraryStrings(type);
-                    }
-                    copy->setGameCode(kNeutralGameCode);
-                    copy->finalizeHeader();
-                    search.tryThree(*copy, replace, kNeutralGameCode);
-                }
-            }
-            for (TagCommand& command : std::move(search).found()) {
-                found.push_back(std::move(command));
-            }
-            if (found.size() >= limit) {
-                break;
+        // A neutral game code only when nothing else helped and a code was in the way.
+        for (const bool replace : {false, true}) {
+            if (search.nothingFound() && search.tableDecided() && !search.done() &&
+                (!replace || anyToReplace)) {
+                CartridgeHeader header = start.header;
+                header.setGameCode(kNeutralGameCode);
+                header.finalizeFrom(CartridgeHeader{});
+                search.tryThree(replace ? replaced : start.changes, header, replace, kNeutralGameCode);
             }
         }
-    } catch (const std::bad_alloc&) {
-        return {};
+        for (TagCommand& command : std::move(search).found()) {
+            found.push_back(std::move(command));
+        }
+        if (found.size() >= limit) {
+            break;
+        }
     }
     return found;
 }

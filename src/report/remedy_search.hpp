@@ -18,19 +18,23 @@
 // For type 5 (SRAM_F_V103), the same candidates with type 6 follow: SRAM_V113 asks for
 // the same class and more readers read it.
 //
-// The plain candidates are tried on the image in place (no copy: a save's check stays
-// within the memory of the save); each costs one pass over the image, and the search
-// stops as soon as it has found what it was asked for.
+// Each candidate's file is an edit of the file as read (its header, replaced strings,
+// a tag, padding), so its facts are derived from the file's facts and the edited bytes
+// (readers/edited_facts.hpp): a few microseconds each, whatever the size, no copy of
+// the image and no second read. The search stops as soon as it has found what it was
+// asked for.
 #pragma once
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "image/rom_image.hpp"
+#include "image/cartridge_header.hpp"
 #include "image/save_type.hpp"
+#include "readers/edited_facts.hpp"
 #include "readers/image_facts.hpp"
 #include "readers/reader_result.hpp"
 
@@ -56,10 +60,25 @@ struct TagCommand {
     friend bool operator==(const TagCommand&, const TagCommand&) = default;
 };
 
-// The facts of the file that write() makes of `image` with these arguments, gathered
-// from the bytes in memory under the file's `name`.
-ImageFacts factsOfOutput(const RomImage& image, const std::string& name, TagArea tagArea,
-                         Padding padding);
+// The file the commands are tried on, as a save has it before placing its tag:
+// `original` is the file as read (with `facts`, its facts), `header` the working header
+// as a save finalises it, and `changes` the other bytes a save changed over
+// original.base before its tag (strings it replaced; an embedded tag taken out again),
+// later ones over earlier ones.
+struct SearchStart {
+    const ImageFacts* facts = nullptr;
+    EditedBytes original;
+    CartridgeHeader header;
+    std::vector<BytePatch> changes;
+};
+
+// The file a save writes from `start` with `command` (its --replace and -c left to the
+// caller: the start holds them), as an edit of start.original.base. `bytes` receives
+// what a file under 192 bytes is rewritten as, which the result refers to. Nothing for
+// -e without room.
+std::optional<EditedBytes> savedFile(const SearchStart& start, const std::vector<BytePatch>& changes,
+                                     const CartridgeHeader& header, const TagCommand& command,
+                                     std::vector<std::uint8_t>& bytes);
 
 // Whether every reader that a tag can change gives `asked`.
 bool allTagChangeableGive(std::span<const ReaderResult> results, SaveType asked);
@@ -71,13 +90,10 @@ struct TriedCommand {
     bool works = false;
 };
 
-// Tries the candidates on `image`, judged under the name `outputName`, and keeps at
+// Tries the candidates on `start`, judged under the name `outputName`, and keeps at
 // most `limit` that work, in order of preference, leaving out those `skip` accepts
-// (never judged). `image` holds the bytes as they stand before tagging (no embedded
-// tag), its working header is finalised as a save would, and its tag area is left
-// holding a tag; the other bytes stay as they were (--replace and -c are tried on a
-// copy). Returns nothing when a copy cannot be held in memory.
-std::vector<TagCommand> workingCommands(RomImage& image, const std::string& outputName,
+// (never judged).
+std::vector<TagCommand> workingCommands(const SearchStart& start, const std::string& outputName,
                                         SaveType asked, std::size_t limit,
                                         const std::function<bool(const TagCommand&)>& skip = {});
 

@@ -7,7 +7,6 @@
 #include "readers/string_reading.hpp"
 #include "report/name_remedy.hpp"
 #include "report/outcome_groups.hpp"
-#include "report/text_report.hpp"
 #include "report/type_asked.hpp"
 
 namespace tagwright {
@@ -38,7 +37,7 @@ bool needsWarning(const SaveRequest& request, std::span<const ReaderResult> writ
 
 std::string saveWarning(const std::string& outputName, const SaveRequest& request,
                         const ImageFacts& written, std::span<const ReaderResult> results,
-                        const std::vector<TagCommand>& remedies, bool searched) {
+                        const std::vector<TagCommand>& remedies) {
     if (!needsWarning(request, results)) {
         return {};
     }
@@ -91,9 +90,6 @@ std::string saveWarning(const std::string& outputName, const SaveRequest& reques
     if (headerOnly) {
         avoid = std::string("a title, game code and maker code of UTF-8 text (-t, -c, -m) avoid") +
                 " this";
-    } else if (!searched) {
-        avoid = "tagwright --info " + terminalSafe(shellWord(outputName)) +
-                " looks for a command that avoids this";
     } else {
         bool needsTextHeader = false;
         for (const TagCommand& remedy : remedies) {

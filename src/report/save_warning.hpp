@@ -49,10 +49,9 @@ bool refusesHeader(const ReaderResult& result);
 bool needsWarning(const SaveRequest& request, std::span<const ReaderResult> written);
 
 // The warning line (without its line end), or an empty text when none is needed.
-// `remedies` are the commands that would work (other than the one used); when they
-// were not looked for (`searched` false), the line says how to look for them.
+// `remedies` are the commands that would work (other than the one used).
 std::string saveWarning(const std::string& outputName, const SaveRequest& request,
                         const ImageFacts& written, std::span<const ReaderResult> results,
-                        const std::vector<TagCommand>& remedies, bool searched = true);
+                        const std::vector<TagCommand>& remedies);
 
 }  // namespace tagwright

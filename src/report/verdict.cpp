@@ -1,5 +1,7 @@
 #include "report/verdict.hpp"
 
+#include <algorithm>
+
 #include "report/type_asked.hpp"
 
 namespace tagwright {
@@ -19,13 +21,20 @@ Verdict verdictOf(const HeaderFacts& header, const ImageFacts& facts,
     return verdict;
 }
 
-void findCommands(Verdict& verdict, RomImage& image, const std::string& outputName) {
+void findCommands(Verdict& verdict, const ImageFacts& facts, std::span<const std::uint8_t> bytes,
+                  const std::string& outputName) {
     verdict.commands.clear();
     if (!verdict.needsCommand()) {
         return;
     }
+    // As a save has the file before its tag: the header repaired, nothing else changed.
+    SearchStart start;
+    start.facts = &facts;
+    start.original.base = bytes;
+    start.header.overlay(bytes.first(std::min(bytes.size(), CartridgeHeader::kSize)));
+    start.header.finalizeFrom(CartridgeHeader{});
     for (const SaveType type : verdict.asked) {
-        const auto found = workingCommands(image, outputName, type, 1);
+        const auto found = workingCommands(start, outputName, type, 1);
         verdict.commands.emplace_back(type, found.empty() ? std::nullopt
                                                           : std::optional<TagCommand>(found[0]));
     }

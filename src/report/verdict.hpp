@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "image/rom_image.hpp"
 #include "image/save_type.hpp"
 #include "readers/image_facts.hpp"
 #include "readers/reader_result.hpp"
@@ -45,8 +44,10 @@ struct Verdict {
 Verdict verdictOf(const HeaderFacts& header, const ImageFacts& facts,
                   std::span<const ReaderResult> results);
 
-// Fills verdict.commands by trying commands on `image`, the file as read (see
-// remedy_search.hpp); the output a command writes is judged under `outputName`.
-void findCommands(Verdict& verdict, RomImage& image, const std::string& outputName);
+// Fills verdict.commands by trying commands on `bytes`, the file as read, whose facts
+// are `facts` (see remedy_search.hpp); the output a command writes is judged under
+// `outputName`.
+void findCommands(Verdict& verdict, const ImageFacts& facts, std::span<const std::uint8_t> bytes,
+                  const std::string& outputName);
 
 }  // namespace tagwright

@@ -1,9 +1,7 @@
 #include "web/page_report.hpp"
 
 #include <algorithm>
-#include <ostream>
 
-#include "image/rom_image.hpp"
 #include "readers/image_facts.hpp"
 #include "report/file_report.hpp"
 #include "report/json_report.hpp"
@@ -49,14 +47,8 @@ std::string pageReport(std::span<const std::uint8_t> bytes, std::uint64_t fill,
     scanner.feedFill(fill);
     FileReport report = reportOf(scanner.finish());
     if (commands == Commands::Find && report.verdict.needsCommand()) {
-        // Asked for files opened, which have no fill: the commands are tried on the
-        // file loaded as a save loads it.
-        std::ostream discard(nullptr);
-        RomImage image(static_cast<std::int32_t>(bytes.size()), discard);
-        if (image.hasBuffer()) {
-            image.loadBytes(bytes);
-            findCommands(report.verdict, image, kCommandOutput);
-        }
+        // Asked for files opened, which have no fill.
+        findCommands(report.verdict, report.facts, bytes, kCommandOutput);
     }
     return "{\"report\":" + jsonReport(report) + ",\"groups\":" + groupsJson(report) + "}";
 }
