@@ -13,8 +13,12 @@
 //                             "oldText":text,"newText":text,"fits":bool},...],"warning":text} or
 //                             {"written":false,"problem":text}
 //   tw_output(), tw_output_size()   the patched file's bytes
+//   tw_crc32(which)           the CRC-32 (as zip computes it) of the input (0) or of
+//                             the patched file (1): checks a file unpacked from a zip,
+//                             and goes into the zip the page writes
 //   tw_output_report(name)    the report of the patched file, without commands
-//   tw_save_tags()            {"1": "EEPROM_V120", ...}: each type's tag text
+//   tw_save_types()           [{"number": 1, "tag": "EEPROM_V120", "memory": "EEPROM 512 B"},
+//                             ...]: each type's tag text and the memory it asks for
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
@@ -25,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "readers/crc32.hpp"
 #include "report/json_writer.hpp"
 #include "web/page_report.hpp"
 #include "web/patch_request.hpp"
@@ -117,23 +122,38 @@ EMSCRIPTEN_KEEPALIVE std::uint32_t tw_output_size() {
     return static_cast<std::uint32_t>(output.bytes.size());
 }
 
+EMSCRIPTEN_KEEPALIVE std::uint32_t tw_crc32(int which) {
+    tagwright::Crc32 crc;
+    if (which == 0) {
+        crc.update(inputBytes());
+    } else {
+        crc.update(std::span<const std::uint8_t>(output.bytes).first(output.bytes.size() - output.fill));
+        crc.updateFill(output.fill);
+    }
+    return crc.value();
+}
+
 EMSCRIPTEN_KEEPALIVE const char* tw_output_report(const char* name) {
     return keep(tagwright::web::pageReport(
         std::span<const std::uint8_t>(output.bytes).first(output.bytes.size() - output.fill),
         output.fill, name, tagwright::web::Commands::Omit));
 }
 
-EMSCRIPTEN_KEEPALIVE const char* tw_save_tags() {
+EMSCRIPTEN_KEEPALIVE const char* tw_save_types() {
     tagwright::JsonWriter json;
-    json.beginObject();
+    json.beginArray();
     for (int number = 1; number <= 6; ++number) {
-        const auto tag = tagwright::saveTagOf(*tagwright::saveTypeFromNumber(number));
+        const tagwright::SaveType type = *tagwright::saveTypeFromNumber(number);
+        const auto tag = tagwright::saveTagOf(type);
         const auto end = std::find(tag->begin(), tag->end(), 0);
-        json.key(std::to_string(number))
-            .string(std::string_view(reinterpret_cast<const char*>(tag->data()),
-                                     static_cast<std::size_t>(end - tag->begin())));
+        json.beginObject()
+            .key("number").number(static_cast<std::uint64_t>(number))
+            .key("tag").string(std::string_view(reinterpret_cast<const char*>(tag->data()),
+                                                static_cast<std::size_t>(end - tag->begin())))
+            .key("memory").string(tagwright::web::saveTypeMemory(type))
+            .endObject();
     }
-    return keep(json.endObject().text());
+    return keep(json.endArray().text());
 }
 
 }  // extern "C"

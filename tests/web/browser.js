@@ -15,7 +15,7 @@ async function launchBrowser(chromium) {
     executablePath: chromium,
     headless: true,
     args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync', `--user-data-dir=${profile}`],
+      '--disable-component-update', '--disable-sync', '--disable-quic', `--user-data-dir=${profile}`],
   });
   return {
     browser,
@@ -49,9 +49,11 @@ async function openPage(browser, pageDir, downloads, base) {
 }
 
 // A static file server for `pageDir` on a free port of 127.0.0.1, as any web server
-// would serve the folder.
+// would serve the folder. close() cuts every open connection too, as a lost network would.
 function servePage(pageDir) {
-  const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css' };
+  const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
+    '.webmanifest': 'application/manifest+json', '.png': 'image/png' };
+  const sockets = new Set();
   const server = http.createServer((request, response) => {
     const name = path.join(pageDir, path.basename(new URL(request.url, 'http://x').pathname) || 'index.html');
     fs.readFile(name, (error, bytes) => {
@@ -59,8 +61,16 @@ function servePage(pageDir) {
       response.end(error ? '' : bytes);
     });
   });
+  server.on('connection', (socket) => {
+    sockets.add(socket);
+    socket.on('close', () => sockets.delete(socket));
+  });
+  const close = () => {
+    server.close();
+    for (const socket of sockets) socket.destroy();
+  };
   return new Promise((resolve) => server.listen(0, '127.0.0.1', () =>
-    resolve({ url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close() })));
+    resolve({ url: `http://127.0.0.1:${server.address().port}/`, close })));
 }
 
 module.exports = { launchBrowser, openPage, servePage };
