@@ -213,10 +213,18 @@ async function audit(page, state) {
   if (opened) await page.$$eval('details[open]', (all) => all.forEach((d) => { d.open = false; }));
 }
 
+// A touch screen (pointer: coarse) or none; the emulation lasts as long as its session.
+const sessions = new WeakMap();
+async function touch(page, enabled) {
+  if (!sessions.has(page)) sessions.set(page, await page.createCDPSession());
+  await sessions.get(page).send('Emulation.setTouchEmulationEnabled', { enabled, maxTouchPoints: 5 });
+}
+
 // The download must be whole in the first screen, the page at its top; a screenshot of each size.
 async function firstScreen(page, selector, state) {
   for (const [width, height] of [[390, 844], [1280, 800]]) {
-    await page.setViewport({ width, height, isMobile: width < 500, hasTouch: width < 500 });
+    await page.setViewport({ width, height });
+    await touch(page, width < 500);  // the phone-sized screenshots as a phone shows them
     await page.evaluate(() => window.scrollTo(0, 0));
     const box = await page.$eval(selector, (e) => {
       const r = e.getBoundingClientRect();
@@ -419,10 +427,9 @@ async function main() {
     await audit(page, 'opened');
     // Touch screens get no drop hint; the choose button is large.
     assert.equal(await visible(page, '.drop-hint'), true, 'drop hint without a touch screen');
-    const cdp = await page.createCDPSession();
-    await cdp.send('Emulation.setTouchEmulationEnabled', { enabled: true, maxTouchPoints: 5 });
+    await touch(page, true);
     assert.equal(await visible(page, '.drop-hint'), false, 'drop hint on a touch screen');
-    await cdp.send('Emulation.setTouchEmulationEnabled', { enabled: false });
+    await touch(page, false);
     assert.ok(await page.$eval('.choose', (e) => e.getBoundingClientRect().height) >= 44, 'the Choose ROM button is large');
     const small = await page.$$eval('input[type="radio"], input[type="checkbox"]', (all) =>
       all.filter((e) => { const r = e.getBoundingClientRect(); return r.width && (r.width < 24 || r.height < 24); }).length);
