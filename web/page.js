@@ -107,13 +107,13 @@
     }
     const judged = data.readers.filter((r, i) => report.readers[i].warned);
     const differ = judged.filter((r) => !r.gives.includes(plan.type));
-    const memory = typeOf(plan.type).memory;
+    const { memory, asked: kind } = typeOf(plan.type);
     if (plan.choose) {
-      plan.sentences.push(`${judged.length - differ.length} of ${judged.length} emulators and carts would guess ${memory}.`);
+      plan.sentences.push(`${judged.length - differ.length} of ${judged.length} emulators and carts would guess ${kind}.`);
     } else if (differ.length) {
       plan.sentences.push(`${differ.length} of ${judged.length} emulators and carts would give it something else, so saves may be lost there.`);
     } else {
-      plan.sentences.push('Every emulator and cart that reads save types gives it that.');
+      plan.sentences.push(`Every emulator and cart that reads save types gives it ${kind}.`);
     }
     if (!report.header.starts) plan.sentences.push('A real GBA would not start it: its header is damaged.');
     plan.ready = v.ok && !plan.choose && !differ.length;
@@ -228,9 +228,9 @@
   function resultVerdict(entry) {
     const { report } = entry.result.data;
     const v = report.verdict;
-    const memory = typeOf(entry.result.type).memory;
+    const { memory, asked: kind } = typeOf(entry.result.type);
     if (v.ok) {
-      return { ok: true, text: `Saves will work: it asks for ${memory}, and every emulator and cart that reads save types gives it that.` };
+      return { ok: true, text: `Saves will work: it asks for ${memory}, and every emulator and cart that reads save types gives it ${kind}.` };
     }
     const names = v.disagreeing.map((id) => report.readers.find((r) => r.id === id).name);
     const start = report.header.starts ? '' : 'A real GBA still would not start it. ';

@@ -17,8 +17,10 @@
 //                             the patched file (1): checks a file unpacked from a zip,
 //                             and goes into the zip the page writes
 //   tw_output_report(name)    the report of the patched file, without commands
-//   tw_save_types()           [{"number": 1, "tag": "EEPROM_V120", "memory": "EEPROM 512 B"},
-//                             ...]: each type's tag text and the memory it asks for
+//   tw_save_types()           [{"number": 1, "tag": "EEPROM_V120", "memory": "EEPROM 512 B",
+//                             "asked": "EEPROM"}, ...]: each type's tag text, the memory
+//                             it asks for, and what a reader must give to agree with it
+//                             (report/type_asked.hpp)
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
@@ -31,6 +33,7 @@
 
 #include "readers/crc32.hpp"
 #include "report/json_writer.hpp"
+#include "report/type_asked.hpp"
 #include "web/page_report.hpp"
 #include "web/patch_request.hpp"
 
@@ -151,6 +154,7 @@ EMSCRIPTEN_KEEPALIVE const char* tw_save_types() {
             .key("tag").string(std::string_view(reinterpret_cast<const char*>(tag->data()),
                                                 static_cast<std::size_t>(end - tag->begin())))
             .key("memory").string(tagwright::web::saveTypeMemory(type))
+            .key("asked").string(tagwright::typeAskedText(type))
             .endObject();
     }
     return keep(json.endArray().text());
