@@ -105,7 +105,7 @@
       plan.sentences.push('The game does not say which save type it uses, so each emulator guesses.');
       if (needs && needs.outcome === 'none' && needs.why) plan.why = `No saving found in its code: ${needs.why}.`;
     }
-    const judged = data.readers.filter((r, i) => report.readers[i].warned);
+    const judged = data.readers.filter((r, i) => report.readers[i].tag_can_change);
     const differ = judged.filter((r) => !r.gives.includes(plan.type));
     const { memory, asked: kind } = typeOf(plan.type);
     if (plan.choose) {
@@ -135,7 +135,7 @@
       data.readers.forEach((r, i) => {
         if (r.place !== place) return;
         const judged = report.readers[i];
-        const mark = !judged.warned ? ['own', '•', 'decides by itself']
+        const mark = !judged.tag_can_change ? ['own', '•', 'decides by itself']
           : r.gives.includes(wanted) ? ['good', '✓', 'gives it'] : ['bad', '✗', 'gives something else'];
         items.push(element('li', { class: 'reader', 'data-id': r.id, 'data-outcome': judged.outcome,
           'data-bytes': String(judged.bytes), 'data-reason': judged.reason, 'data-words': r.outcome,
