@@ -248,6 +248,7 @@
     $('answer-title').textContent = entry.from ? `${entry.name} (from ${entry.from})` : entry.name;
     $('answer').textContent = plan.sentences.join(' ');
     $('answer').dataset.ready = String(plan.ready);
+    $('answer').dataset.needs = entry.data.needs.outcome;
     $('why').textContent = plan.why;
     $('why').hidden = !plan.why;
     $('quick-type-box').hidden = !plan.choose;

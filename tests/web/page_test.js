@@ -1,5 +1,5 @@
 // The page in headless Chromium against the native program:
-//   node page_test.js PAGE_DIR NATIVE_TAGWRIGHT CHROMIUM ARTIFACT_DIR
+//   node page_test.js PAGE_DIR NATIVE_TAGWRIGHT CHROMIUM ARTIFACT_DIR [REAL_ROMS_DIR]
 // ROMs are opened in the page (plain, in zips, gzipped, several at once); each report's
 // readers are compared with the native program's report on the same bytes, patches are
 // made with the one button, with "Fix all" and with the detailed choices, and every file
@@ -17,7 +17,7 @@ const os = require('os');
 const path = require('path');
 const { launchBrowser, openPage, servePage } = require('./browser.js');
 
-const [pageDir, native, chromium, artifacts] = process.argv.slice(2).map((a, i) => (i === 2 ? a : path.resolve(a)));
+const [pageDir, native, chromium, artifacts, realRoms] = process.argv.slice(2).map((a, i) => (i === 2 ? a : path.resolve(a)));
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'tagwright-page-'));
 const downloads = path.join(work, 'downloads');
 fs.mkdirSync(downloads);
@@ -377,6 +377,40 @@ async function choices(page) {
   }
 }
 
+// Real ROMs whose save memory is known from their source (shared real-roms folder, when
+// there): once the engine judges a game's needs, the page must say them, choose that
+// type, and write what the command line writes for it.
+const REAL = [['save-sram.gba', 'sram', 'SRAM'], ['unsafe-unsafe.gba', 'sram', 'SRAM'],
+  ['save-flash64.gba', 'flash', 'Flash 64 KiB'], ['save-flash128.gba', 'flash', 'Flash 128 KiB'], ['save-none.gba', 'none', '']];
+
+async function realNeeds(page) {
+  const folder = realRoms && path.join(realRoms, 'gba-tests');
+  if (!folder || !fs.existsSync(folder)) {
+    console.log('skip the game\'s needs on real ROMs: no real-roms folder');
+    return;
+  }
+  for (const [name, memory, words] of REAL) {
+    const copy = path.join(work, name);
+    fs.copyFileSync(path.join(folder, name), copy);
+    await open(page, copy);
+    const needs = await page.$eval('#answer', (p) => p.dataset.needs);
+    if (needs === 'unknown') {
+      assert.doesNotMatch(await text(page, '#answer'), /code uses/, `${name}: nothing said of the code`);
+      console.log(`ok  ${name}: its needs not judged; the page answers from the strings`);
+      continue;
+    }
+    assert.equal(needs, memory, `${name}: the game's needs`);
+    if (memory === 'none') continue;
+    assert.match(await text(page, '#answer'), new RegExp(`^The game's code uses ${words}`), `${name}: the answer`);
+    assert.equal(await visible(page, '#why'), true, `${name}: why, in one line`);
+    await clickAndWait(page, '#fix-button');
+    const type = Number(await page.$eval('input[name="save-type"]:checked', (e) => e.value));
+    const options = await page.$eval('#fix-button', (b) => b.dataset.options);
+    await checkDownload(page, '#download', copy, options ? options.split(' ') : automaticArgs(copy, type), name);
+    console.log(`ok  ${name}: the code's needs chosen and written`);
+  }
+}
+
 async function offline(browser) {
   const server = await servePage(pageDir);
   let closed = false;
@@ -467,6 +501,7 @@ async function main() {
     await archives(page);
     await several(page);
     await choices(page);
+    await realNeeds(page);
     assert.deepEqual(outside, [], 'requests outside the page');
     assert.deepEqual(errors, [], 'errors in the page');
 
