@@ -18,15 +18,20 @@ using testing::writeFile;
 
 using testing::kCredits;
 
+// Every case here is POSIX's (file-size limits, symbolic links, mode bits, /dev/null):
+// on Windows each skips before its folder and in.gba are made.
 class CommandLine : public testing::ProgramInFolder {
   protected:
+    void SetUp() override {
+#ifdef _WIN32
+        GTEST_SKIP() << "file-size limits, symbolic links, mode bits and /dev/null are POSIX";
+#endif
+        ProgramInFolder::SetUp();
+    }
     std::vector<std::uint8_t> output(const std::string& name) { return readFile(dir.file(name)); }
 };
 
 TEST_F(CommandLine, FileSizeLimitNeverCostsTheInput) {
-#ifdef _WIN32
-    GTEST_SKIP() << "file-size limits (RLIMIT_FSIZE) are POSIX";
-#endif
     // 600 bytes: the image itself does not fit; 1020: it does, its padding does not.
     for (const auto& [limit, message] : {std::pair{600ul, "Problem writing file\n"},
                                          std::pair{1020ul, "Problem padding file\n"}}) {
@@ -45,9 +50,6 @@ TEST_F(CommandLine, FileSizeLimitNeverCostsTheInput) {
 }
 
 TEST_F(CommandLine, LinksAndPermissionsOfTheTargetSurvive) {
-#ifdef _WIN32
-    GTEST_SKIP() << "symbolic links, mode bits and /dev/null are POSIX";
-#endif
     writeFile(dir.file("target.gba"), patternBytes(10));
     std::filesystem::permissions(dir.file("target.gba"), std::filesystem::perms(0640));
     std::filesystem::create_symlink("target.gba", dir.file("link.gba"));

@@ -45,9 +45,10 @@ class HostileEnvironment : public ProgramInFolder {
     }
 };
 
-// FIFOs, permissions, owners, descriptors, links and signals: POSIX only.
+// FIFOs, permissions, owners, descriptors, links and signals: POSIX only. On Windows
+// one placeholder says so, without a fixture, so nothing is made for it.
 #ifdef _WIN32
-TEST_F(HostileEnvironment, PosixOnlyCases) {
+TEST(HostileEnvironmentOnPosix, Cases) {
     GTEST_SKIP() << "FIFOs, modes, owners, /dev/fd, symbolic links, closed standard streams and "
                     "SIGPIPE are POSIX cases; Windows has its own tests of devices and sharing";
 }

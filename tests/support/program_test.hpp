@@ -1,5 +1,6 @@
 // The fixture of the end-to-end tests: a fresh folder holding in.gba (1,000 bytes
-// of patternBytes), and the built program run in that folder.
+// of patternBytes), and the built program run in that folder. Both are made in SetUp,
+// so a fixture that skips a platform's missing cases does so first in its SetUp.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -10,7 +10,10 @@ namespace tagwright::testing {
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir() {
+const fs::path& TempDir::path() const {
+    if (!path_.empty()) {
+        return path_;
+    }
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const fs::path candidate =
@@ -19,13 +22,16 @@ TempDir::TempDir() {
             // Open to every user whatever the umask: some tests run the program as another.
             fs::permissions(candidate, fs::perms(0755));
             path_ = candidate;
-            return;
+            return path_;
         }
     }
     throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() {
+    if (path_.empty()) {
+        return;
+    }
     std::error_code error;
     // Tests may leave read-only folders behind; make them removable first.
     for (auto it = fs::recursive_directory_iterator(path_, error);
@@ -47,16 +53,16 @@ std::string utf8Of(const fs::path& path) {
 }
 
 std::string TempDir::folder() const {
-    return utf8Of(path_);
+    return utf8Of(path());
 }
 
 std::string TempDir::file(const std::string& name) const {
-    return utf8Of(path_ / pathOf(name));
+    return utf8Of(path() / pathOf(name));
 }
 
 std::vector<std::string> TempDir::entries(const std::string& subfolder) const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path_ / pathOf(subfolder))) {
+    for (const auto& entry : fs::directory_iterator(path() / pathOf(subfolder))) {
         names.push_back(utf8Of(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());

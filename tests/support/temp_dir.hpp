@@ -1,4 +1,6 @@
-// A fresh, empty folder for one test, removed with everything in it afterwards.
+// A fresh, empty folder for one test, removed with everything in it afterwards. The
+// folder is made when it is first used, so a test that skips before using it (a case
+// another platform lacks) leaves nothing made that could fail there.
 #pragma once
 
 #include <cstdint>
@@ -10,12 +12,12 @@ namespace tagwright::testing {
 
 class TempDir {
   public:
-    TempDir();
+    TempDir() = default;
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::filesystem::path& path() const { return path_; }
+    const std::filesystem::path& path() const;
     // The folder, and a name in it, as UTF-8 (the encoding the program's names have).
     std::string folder() const;
     std::string file(const std::string& name) const;
@@ -23,7 +25,7 @@ class TempDir {
     std::vector<std::string> entries(const std::string& subfolder = {}) const;
 
   private:
-    std::filesystem::path path_;
+    mutable std::filesystem::path path_;  // empty until first used
 };
 
 // A path from a UTF-8 name, and back: on Windows a plain std::string would be taken
