@@ -10,6 +10,8 @@
 #include "image/file_layer.hpp"
 #include "image/rom_image.hpp"
 #include "image/rom_input.hpp"
+#include "needs/game_needs.hpp"
+#include "needs/trial_run.hpp"
 #include "readers/image_facts.hpp"
 #include "readers/judgement.hpp"
 #include "report/file_report.hpp"
@@ -27,9 +29,10 @@ struct ReadFile {
     const char* problem = nullptr;
     std::optional<ArchiveKind> archive;  // read, but an archive: not reported as a ROM
     std::optional<ImageFacts> facts;
+    std::vector<std::uint8_t> bytes;  // the whole file, for the judgement of its code
 };
 
-// Reads the file in blocks, each fed to the scan.
+// Reads the file in blocks, each fed to the scan and kept for the code's judgement.
 ReadFile readFile(const std::string& name, std::vector<std::uint8_t>& block) {
     ReadFile read;
     const auto measured = files::measure(name);
@@ -42,6 +45,7 @@ ReadFile readFile(const std::string& name, std::vector<std::uint8_t>& block) {
         return read;
     }
     ImageScanner scanner(name, measured->size);
+    read.bytes.reserve(static_cast<std::size_t>(measured->size));
     files::FileFacts facts;
     bool first = true;
     const auto consume = [&](std::span<const std::uint8_t> part) {
@@ -50,6 +54,7 @@ ReadFile readFile(const std::string& name, std::vector<std::uint8_t>& block) {
             first = false;
         }
         scanner.feed(part);
+        read.bytes.insert(read.bytes.end(), part.begin(), part.end());
     };
     const auto outcome = files::readInBlocks(name, std::span<std::uint8_t>(block), consume, facts);
     if (outcome == files::ReadOutcome::CannotOpen) {
@@ -127,7 +132,9 @@ int infoMode(std::span<const std::string> names, InfoFormat format, std::ostream
             status = kInfoUnreadable;
             continue;
         }
-        FileReport report = reportOf(std::move(*read.facts));
+        GameNeeds needs = judgeGameNeeds(read.bytes, trialRunner());
+        read.bytes = {};
+        FileReport report = reportOf(std::move(*read.facts), std::move(needs));
         try {
             findCommandsFor(report);
         } catch (const std::bad_alloc&) {

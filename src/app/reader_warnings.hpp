@@ -1,6 +1,8 @@
-// After a save that asked for a save type, the warning about readers that will not give
-// it (report/written_file_check.hpp), on standard error. Standard output and the exit
-// status are never affected.
+// After a save that asked for a save type, the game's code is judged alone (no trial
+// run: a save stays quick); when it uses another memory than the one asked, a line says
+// so on standard error (report/type_needed.hpp). Then the warning about readers that
+// will not give the type asked (report/written_file_check.hpp). Standard output and the
+// exit status are never affected.
 #pragma once
 
 #include <iostream>

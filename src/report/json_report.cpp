@@ -7,6 +7,7 @@
 #include "report/name_remedy.hpp"
 #include "report/text_report.hpp"
 #include "report/type_asked.hpp"
+#include "report/type_needed.hpp"
 
 namespace tagwright {
 
@@ -62,6 +63,49 @@ void writeReader(JsonWriter& json, const ReaderResult& r) {
     json.endObject();
 }
 
+void optionalNumber(JsonWriter& json, const char* key, std::optional<std::uint32_t> value) {
+    json.key(key);
+    if (value) {
+        json.number(*value);
+    } else {
+        json.null();
+    }
+}
+
+void writeNeeds(JsonWriter& json, const GameNeeds& needs) {
+    json.key("needs").beginObject();
+    json.key("outcome").string(saveMemoryWord(needs.outcome));
+    optionalNumber(json, "bytes", needs.bytes);
+    json.key("by");
+    if (needs.outcome == SaveMemory::Unknown) {
+        json.null();
+    } else {
+        json.string(needSourceWord(needs.by));
+    }
+    const auto type = typeNeeded(needs);
+    optionalNumber(json, "type",
+                   type ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(*type))
+                        : std::nullopt);
+    json.key("trial").string(needs.trialRun          ? "run"
+                             : needs.trialAvailable ? "not needed"
+                                                    : "not in this build");
+    json.key("evidence").beginArray();
+    for (const NeedEvidence& item : needs.evidence) {
+        json.beginObject();
+        json.key("source").string(needSourceWord(item.source));
+        json.key("memory").string(saveMemoryWord(item.memory));
+        optionalNumber(json, "bytes", item.bytes);
+        json.key("sureness").string(surenessWord(item.sureness));
+        json.key("what").string(item.what);
+        json.key("detail").string(item.detail);
+        optionalNumber(json, "rom_offset", item.romOffset);
+        optionalNumber(json, "frame", item.frame);
+        json.endObject();
+    }
+    json.endArray();
+    json.endObject();
+}
+
 void writeVerdict(JsonWriter& json, const FileReport& report) {
     const Verdict& v = report.verdict;
     json.key("verdict").beginObject();
@@ -74,6 +118,15 @@ void writeVerdict(JsonWriter& json, const FileReport& report) {
         json.endObject();
     }
     json.endArray();
+    json.key("needed");
+    if (v.needed) {
+        json.beginObject();
+        json.key("type").number(static_cast<std::uint64_t>(*v.needed));
+        json.key("text").string(typeAskedText(*v.needed));
+        json.endObject();
+    } else {
+        json.null();
+    }
     json.key("disagreeing").beginArray();
     for (const std::size_t i : v.disagreeing) {
         json.string(report.results[i].id);
@@ -113,6 +166,7 @@ std::string jsonReport(const FileReport& report) {
     writeName(json, report.facts.name);
     json.key("size").number(report.facts.size);
     writeHeader(json, report.header);
+    writeNeeds(json, report.needs);
     json.key("strings").beginArray();
     for (const StringPlace& place : report.facts.places) {
         if (isSaveTypeString(place)) {

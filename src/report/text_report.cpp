@@ -6,6 +6,7 @@
 #include "report/name_remedy.hpp"
 #include "report/outcome_groups.hpp"
 #include "report/type_asked.hpp"
+#include "report/type_needed.hpp"
 
 namespace tagwright {
 
@@ -117,11 +118,31 @@ std::string typesText(const std::vector<SaveType>& types) {
     return text;
 }
 
+// The game's need first: the headline, then each piece of evidence shown, in a
+// player's words, with the developer's detail under it.
+void printNeeds(const GameNeeds& needs, std::ostream& out) {
+    out << "  needs    ";
+    printWrapped(needsHeadline(needs), 11, 11, out);
+    for (const NeedEvidence* item : shownEvidence(needs)) {
+        const std::string place = evidencePlace(*item);
+        out << kIndent << "- ";
+        printWrapped(terminalSafe(item->what) + (place.empty() ? "" : " " + place), 13, 13, out);
+        if (!item->detail.empty()) {
+            out << kIndent << "  ";
+            printWrapped(terminalSafe(item->detail), 13, 13, out);
+        }
+    }
+    if (needs.outcome == SaveMemory::Unknown && !needs.trialAvailable) {
+        out << kIndent << "(this build has no trial run, which might tell)\n";
+    }
+}
+
 void printVerdict(const FileReport& report, std::ostream& out) {
     const Verdict& v = report.verdict;
+    const auto judged = v.judged();
     if (v.ok()) {
         out << "  verdict  ok: every reader that reads strings gives "
-            << typeAskedText(v.asked.front()) << '\n';
+            << typeAskedText(judged.front()) << '\n';
         return;
     }
     std::string text;
@@ -132,9 +153,9 @@ void printVerdict(const FileReport& report, std::ostream& out) {
     if (!v.headerStarts) {
         add("the console would not start it (header)");
     }
-    if (v.asked.empty()) {
+    if (judged.empty()) {
         add("no save-library string asks for a type");
-    } else if (v.asked.size() > 1) {
+    } else if (judged.size() > 1) {
         add("the strings ask for more than one type (" + typesText(v.asked) + ")");
     } else if (!v.disagreeing.empty()) {
         std::string names;
@@ -144,7 +165,7 @@ void printVerdict(const FileReport& report, std::ostream& out) {
         }
         const std::size_t count = v.disagreeing.size();
         add((count == 1 ? names + " does" : std::to_string(count) + " readers do") +
-            " not give " + typeAskedText(v.asked.front()) + (count == 1 ? "" : ": " + names));
+            " not give " + typeAskedText(judged.front()) + (count == 1 ? "" : ": " + names));
     }
     if (!v.rename.empty()) {
         add("rename it " + terminalSafe(v.rename) +
@@ -187,6 +208,7 @@ std::string shellWord(const std::string& name) {
 
 void printTextReport(const FileReport& report, std::ostream& out) {
     out << sizeLine(report) << '\n';
+    printNeeds(report.needs, out);
     out << "  header   " << headerLine(report.header) << '\n';
     printStrings(report, out);
     bool first = true;

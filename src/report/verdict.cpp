@@ -3,17 +3,19 @@
 #include <algorithm>
 
 #include "report/type_asked.hpp"
+#include "report/type_needed.hpp"
 
 namespace tagwright {
 
 Verdict verdictOf(const HeaderFacts& header, const ImageFacts& facts,
-                  std::span<const ReaderResult> results) {
+                  std::span<const ReaderResult> results, const GameNeeds& needs) {
     Verdict verdict;
     verdict.headerStarts = header.starts();
     verdict.asked = typesTheStringsAsk(facts);
-    if (verdict.asked.size() == 1) {
+    verdict.needed = typeNeeded(needs);
+    if (const auto judged = verdict.judged(); judged.size() == 1) {
         for (std::size_t i = 0; i < results.size(); ++i) {
-            if (results[i].tagCanChange && !givesTypeAsked(results[i], verdict.asked.front())) {
+            if (results[i].tagCanChange && !givesTypeAsked(results[i], judged.front())) {
                 verdict.disagreeing.push_back(i);
             }
         }
@@ -33,7 +35,7 @@ void findCommands(Verdict& verdict, const ImageFacts& facts, std::span<const std
     start.original.base = bytes;
     start.header.overlay(bytes.first(std::min(bytes.size(), CartridgeHeader::kSize)));
     start.header.finalizeFrom(CartridgeHeader{});
-    for (const SaveType type : verdict.asked) {
+    for (const SaveType type : verdict.judged()) {
         const auto found = workingCommands(start, outputName, type, 1);
         verdict.commands.emplace_back(type, found.empty() ? std::nullopt
                                                           : std::optional<TagCommand>(found[0]));
