@@ -69,6 +69,7 @@ CommandArguments readCommandArguments(std::span<const std::string> arguments) {
     };
     result.inPlace = has(kInPlaceOption);
     result.replace = has(kReplaceOption);
+    result.fix = has(kFixOption);
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         const bool path = kSlashPaths && !argument.empty() && argument[0] == '/' &&
@@ -111,7 +112,7 @@ CommandArguments readCommandArguments(std::span<const std::string> arguments) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (!result.isOption[i] || i == options.size() || argument == kInPlaceOption ||
-            argument == kReplaceOption) {
+            argument == kReplaceOption || argument == kFixOption) {
             continue;
         }
         const char letter = argument.size() >= 2 ? argument[1] : '\0';
@@ -133,6 +134,11 @@ CommandArguments readCommandArguments(std::span<const std::string> arguments) {
             case 's':
             case 'e':
                 tagOption = true;
+                if (result.fix) {
+                    why[i] = "passed over: --fix writes the save type the game needs";
+                    result.misunderstood = true;
+                    break;
+                }
                 if (!lone && (argument[2] < '1' || argument[2] > '6')) {
                     why[i] = "save types are 1 to 6; no save tag written";
                     result.notATypeAsked = true;
@@ -169,7 +175,7 @@ CommandArguments readCommandArguments(std::span<const std::string> arguments) {
             result.explanations.push_back(line(arguments[i], why[i]));
         }
     }
-    if (result.replace && !tagOption) {
+    if (result.replace && !tagOption && !result.fix) {
         result.explanations.push_back(line(kReplaceOption, "works with -sN or -eN; nothing replaced"));
         result.misunderstood = true;
     }

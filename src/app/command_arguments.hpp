@@ -1,6 +1,8 @@
 // What the arguments of a command-line run say before anything is loaded: which are
 // options and which name ROMs, the two long options that change how a run works, and
-// the explanations of everything that cannot be taken as written.
+// the explanations of everything that cannot be taken as written. With --fix, the run
+// chooses the tag itself: -s and -e are passed over, and --replace is part of what it
+// chooses.
 //
 //   option     an argument before "--" that starts with "-" or "/", except on POSIX
 //              systems one that starts with "/" and names an existing file (an
@@ -24,6 +26,7 @@ namespace tagwright {
 
 inline constexpr const char* kInPlaceOption = "--in-place";
 inline constexpr const char* kReplaceOption = "--replace";
+inline constexpr const char* kFixOption = "--fix";
 inline constexpr const char* kEndOfOptions = "--";
 
 // The arguments that can hold options: those before the first "--".
@@ -34,6 +37,7 @@ struct CommandArguments {
     std::vector<std::string> roms;   // in the order given
     bool inPlace = false;
     bool replace = false;
+    bool fix = false;                // --fix: the save type the game needs, written as it reads
     std::vector<std::string> explanations;  // lines for standard error, prefix included
     bool misunderstood = false;      // an argument not understood in full: status 2
     bool notATypeAsked = false;      // an -s or -e with other than 1-6 after it: status 1

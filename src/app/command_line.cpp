@@ -49,6 +49,9 @@ std::string underHeaderAdvice(const std::string& option) {
 
 // The status of one ROM's run, from what it did.
 int statusOf(const PatchOutcome& outcome) {
+    if (outcome.fix && !outcome.fix->command) {
+        return outcome.fix->status == 0 ? kExitSuccess : kExitFailure;
+    }
     const bool done = outcome.loaded && outcome.written && outcome.noRoom.empty() &&
                       outcome.underHeader.empty() && allReplaced(outcome);
     return done ? kExitSuccess : kExitFailure;
@@ -56,7 +59,7 @@ int statusOf(const PatchOutcome& outcome) {
 
 int singleRun(std::span<const std::string> arguments, const CommandArguments& read,
               std::ostream& out, std::ostream& err) {
-    PatchRequest request{arguments, &read.isOption, read.replace, std::nullopt};
+    PatchRequest request{arguments, &read.isOption, read.replace, std::nullopt, read.fix};
     const PatchOutcome outcome = patchRom(read.roms.front(), request, out, err);
     if (!outcome.loaded) {
         if (!outcome.refusal.empty()) {
@@ -66,6 +69,14 @@ int singleRun(std::span<const std::string> arguments, const CommandArguments& re
         return kExitFailure;
     }
     listReplacements("tagwright: ", outcome, err);
+    if (outcome.fix) {
+        err << "tagwright: " << terminalSafe(read.roms.front()) << ": "
+            << (!outcome.fix->command ? outcome.fix->left
+                : outcome.written     ? fixDone(*outcome.fix) + ", written to " +
+                                        terminalSafe(outcome.outputName)
+                                      : fixDone(*outcome.fix) + ", not written")
+            << std::endl;
+    }
     for (const std::string& option : outcome.noRoom) {
         err << "tagwright: " << noRoomAdvice(option) << std::endl;
     }
@@ -116,16 +127,20 @@ int inPlaceRun(std::span<const std::string> arguments, const CommandArguments& r
     int status = kExitSuccess;
     for (const std::string& rom : read.roms) {
         const std::string prefix = "tagwright: " + terminalSafe(rom) + ": ";
-        PatchRequest request{arguments, &read.isOption, read.replace, rom};
+        PatchRequest request{arguments, &read.isOption, read.replace, rom, read.fix};
         std::string line;
         int romStatus = kExitFailure;
         try {
             const PatchOutcome outcome = patchRom(rom, request, out, err);
             listReplacements(prefix, outcome, err);
-            line = !outcome.refusal.empty() ? "not changed: " + outcome.refusal
-                   : !outcome.loaded        ? "not changed: could not be read"
-                   : !outcome.written       ? "not changed: could not be written"
-                                            : summary(outcome);
+            line = !outcome.refusal.empty()                ? "not changed: " + outcome.refusal
+                   : !outcome.loaded                       ? "not changed: could not be read"
+                   : outcome.fix && !outcome.fix->command ? outcome.fix->left
+                   : !outcome.written                    ? "not changed: could not be written"
+                                                         : summary(outcome);
+            if (outcome.fix && outcome.fix->command && outcome.loaded) {
+                line = fixDone(*outcome.fix) + "; " + line;
+            }
             romStatus = statusOf(outcome);
         } catch (const std::bad_alloc&) {
             line = "not changed: out of memory";

@@ -16,8 +16,8 @@
 namespace tagwright {
 
 // The long options, in the words of the command line.
-inline constexpr std::string_view kLongOptions[] = {"--help", "--version", "--info",
-                                                    "--in-place", "--replace"};
+inline constexpr std::string_view kLongOptions[] = {"--help",    "--version", "--info",
+                                                    "--in-place", "--replace", "--fix"};
 
 std::optional<std::string> nearestSpelling(std::string_view argument);
 

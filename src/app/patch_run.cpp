@@ -6,6 +6,7 @@
 #include "app/reader_warnings.hpp"
 #include "app/version_number.hpp"
 #include "console/terminal_text.hpp"
+#include "image/file_layer.hpp"
 #include "image/rom_image.hpp"
 
 namespace tagwright {
@@ -14,7 +15,8 @@ namespace {
 
 void applyOption(const std::string& argument, RomImage& image, PatchOutcome& outcome,
                  std::ostream& out) {
-    if (argument == kInPlaceOption || argument == kReplaceOption || argument == kEndOfOptions) {
+    if (argument == kInPlaceOption || argument == kReplaceOption || argument == kEndOfOptions ||
+        argument == kFixOption) {
         return;
     }
     const char letter = argument.size() >= 2 ? argument[1] : '\0';
@@ -94,16 +96,39 @@ PatchOutcome patchRom(const std::string& input, const PatchRequest& request, std
     outcome.loaded = true;
     // Once, before any tag, for the type of the last -s or -e: an earlier one of the same
     // run is not what the file will say.
-    if (const auto type = lastTypeAsked(request); type && request.replace) {
+    if (const auto type = lastTypeAsked(request); type && request.replace && !request.fix) {
         outcome.replaced = image.replaceLibraryStrings(*type);
     }
     for (std::size_t i = 0; i < request.arguments.size(); ++i) {
         if ((*request.isOption)[i]) {
-            applyOption(request.arguments[i], image, outcome, out);
+            const char letter = request.arguments[i].size() >= 2 ? request.arguments[i][1] : '\0';
+            if (!request.fix || (letter != 's' && letter != 'e')) {
+                applyOption(request.arguments[i], image, outcome, out);
+            }
         }
     }
     if (request.output) {
         outcome.outputName = *request.output;
+    }
+    if (request.fix) {
+        outcome.fix = planFix(image, files::storedName(outcome.outputName));
+        if (!outcome.fix->command) {
+            return outcome;
+        }
+        // The command's options, applied as if given: --replace, -c, then -s/-e, then -p.
+        const TagCommand& command = *outcome.fix->command;
+        if (command.replace) {
+            const auto changes = image.replaceLibraryStrings(command.type);
+            outcome.replaced.insert(outcome.replaced.end(), changes.begin(), changes.end());
+        }
+        if (!command.gameCode.empty()) {
+            applyOption("-c" + command.gameCode, image, outcome, out);
+        }
+        const std::string n = std::to_string(static_cast<int>(command.type));
+        applyOption((command.embed ? "-e" : "-s") + n, image, outcome, out);
+        if (command.pad) {
+            outcome.padded = true;
+        }
     }
     image.finalizeHeader();
     // Padding is part of the one write: the output never shows up unpadded.
@@ -120,7 +145,8 @@ PatchOutcome patchRom(const std::string& input, const PatchRequest& request, std
         saved.embedded = tags.askedEmbedded;
         saved.foundRoom = tags.foundRoom;
         saved.padded = padding == Padding::ToPowerOfTwo;
-        saved.replaced = request.replace;
+        saved.replaced = outcome.fix && outcome.fix->command ? outcome.fix->command->replace
+                                                             : request.replace;
         warnAboutReaders(outcome.outputName, image, outcome.tagArea, saved, err);
     }
     return outcome;

@@ -1,8 +1,10 @@
 // One ROM patched by the single-letter options: loaded whole (an archive refused,
 // read_rom.hpp); with --replace, the library strings of other types than the last
-// -sN/-eN asks for overwritten, once; every option applied in command-line order; the
-// header finalised; the output written (and padded) in one step; and the save
-// warnings for what was written. The program's own messages
+// -sN/-eN asks for overwritten, once; every option applied in command-line order; with
+// --fix, the options of the command fix_plan.hpp chooses after the user's (-s and -e
+// are not among those; a ROM it leaves as it is is not written); the header
+// finalised; the output written (and padded) in one step; and the save warnings for
+// what was written. The program's own messages
 // ("Invalid option: ...", the empty-space search, file problems) go to `out` as
 // they always have; the caller reports the outcome.
 #pragma once
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/fix_plan.hpp"
 #include "app/save_tag_option.hpp"
 #include "image/library_strings.hpp"
 
@@ -23,6 +26,7 @@ struct PatchRequest {
     const std::vector<bool>* isOption = nullptr;  // which arguments are options
     bool replace = false;                         // --replace
     std::optional<std::string> output;            // the output name, whatever -o says
+    bool fix = false;                             // --fix: the tag the game needs (fix_plan.hpp)
 };
 
 struct PatchOutcome {
@@ -36,6 +40,7 @@ struct PatchOutcome {
     std::vector<std::string> noRoom;            // the -e arguments that found no room
     std::vector<std::string> underHeader;       // the -s arguments of an image too short
     std::vector<LibraryStringChange> replaced;  // every change --replace listed
+    std::optional<FixPlan> fix;                 // with --fix: what it chose
 };
 
 PatchOutcome patchRom(const std::string& input, const PatchRequest& request, std::ostream& out,
