@@ -66,7 +66,8 @@ def main():
     for letter in "sertcmopv":
         if not re.search(rf"^\s+-{letter}", options, re.M):
             failures.append(f"option -{letter} is not described")
-    for long_option in ["--help", "--version", "--info", "--in-place", "--replace"]:
+    for long_option in ["--help", "--version", "--info", "--in-place", "--replace",
+                        "--fix"]:
         if not re.search(rf"^\s+{long_option}", options, re.M):
             failures.append(f"option {long_option} is not described")
     if "/p" not in options:
