@@ -1,7 +1,7 @@
 # The zip's text files: Windows line ends only (no bare LF), and a README that starts
 # with the Windows guide.   cmake -DDIR=<build>/docs/zip -P check_windows_texts.cmake
 # (Read as hex, one "xx " per byte: file(READ) would turn CR LF into LF.)
-foreach(name README.txt tagwright.txt formats.txt LICENSE.txt)
+foreach(name README.txt tagwright.txt formats.txt LICENSE.txt fix-save-type.cmd)
   file(READ ${DIR}/${name} hex HEX)
   string(REGEX REPLACE "(..)" "\\1 " bytes "${hex}")
   string(REGEX MATCHALL "(^| )0a" lf "${bytes}")
