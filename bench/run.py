@@ -123,6 +123,20 @@ def time_v_peak(argv, cwd):
     return None
 
 
+def trial_times(trial_time, work):
+    """The trial run's processor time per ROM: the shared real ROMs and the test programs
+    where present, and the 32 MiB pattern image (code that never settles)."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    roms = []
+    for folder in (os.path.join(here, "..", "..", "shared", "real-roms"),
+                   os.path.join(here, "..", "tests", "data")):
+        for root, _, files in os.walk(folder):
+            roms += sorted(os.path.join(root, f) for f in files if f.endswith(".gba"))
+    roms.append(os.path.join(work, "in.gba"))
+    out = subprocess.run([trial_time] + roms, capture_output=True, text=True, check=True).stdout
+    return [line.split("\t") for line in out.splitlines()]
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build_dir", nargs="?", default="build/default")
@@ -137,6 +151,7 @@ def main():
     raw_copy = os.path.abspath(os.path.join(args.build_dir, "bench", "raw_copy"))
     judge_needs = os.path.abspath(os.path.join(args.build_dir, "bench", "judge_needs"))
     for exe in (tagwright, raw_copy, judge_files, judge_needs):
+    trial_time = os.path.abspath(os.path.join(args.build_dir, "bench", "trial_time"))
         if not os.access(exe, os.X_OK):
             sys.exit(f"missing {exe}: build first (cmake --workflow --preset default)")
 
@@ -146,6 +161,7 @@ def main():
         make_image(os.path.join(work, "in64.gba"), 64 * MIB)
         # 32 MiB whose first 4 MiB are Thumb functions, every one reached and saving.
         subprocess.run([judge_needs, "--make-code", os.path.join(work, "code.gba"), "4"], check=True)
+        trials = trial_times(trial_time, work) if os.access(trial_time, os.X_OK) else []
 
         def cleanup():
             for name in ("out.gba", "out64.gba"):
@@ -245,6 +261,15 @@ def main():
         print(f"  {'--info / cat (CPU)':<40} {value:5.2f}x (target <= 2.0x)"
               f"  {'ok' if value <= 2.0 else 'OVER TARGET'}")
         ok &= value <= 2.0
+    if trials and len(trials[0]) > 1:
+        print("trial run per ROM (processor seconds, frames of 600; budget 2 s)")
+        for name, seconds, frames, whole, accesses, dmas in trials:
+            verdict = "ok" if float(seconds) <= 2.05 else "OVER BUDGET"
+            print(f"  {os.path.basename(name):<32} {float(seconds):6.3f} s  {frames:>3} frames "
+                  f"({whole})  {accesses} save accesses, {dmas} DMA3 starts  {verdict}")
+            ok &= float(seconds) <= 2.05
+    elif trials:
+        print("trial run: not in this build")
     peak = peak_time_v if peak_time_v is not None else rss["tagwright -s6"]
     excess = (peak - 32 * MIB) / MIB
     source = "/usr/bin/time -v" if peak_time_v is not None else "wait4"
