@@ -6,6 +6,7 @@
 #include "needs/code_analysis.hpp"
 #include "needs/code_sweep.hpp"
 #include "needs/save_protocol.hpp"
+#include "needs/trial_evidence.hpp"
 
 namespace tagwright {
 
@@ -155,6 +156,9 @@ GameNeeds judgeGameCode(std::span<const std::uint8_t> rom) {
 GameNeeds judgeGameNeeds(std::span<const std::uint8_t> rom, TrialRunner trial) {
     GameNeeds needs = judgeGameCode(rom);
     needs.trialAvailable = trial != nullptr;
+    if (trial != nullptr && needs.outcome == SaveMemory::Unknown) {
+        weighTrial(needs, trial(rom));
+    }
     return needs;
 }
 

@@ -75,7 +75,7 @@ struct Tracer {
             return;
         }
         ++count;
-        trace->accesses.push_back({frame, pc(cpu), folded(address), value,
+        trace->accesses.push_back({sequence++, frame, pc(cpu), folded(address), value,
                                    static_cast<std::uint8_t>(width), write});
     }
 
@@ -109,10 +109,10 @@ struct Tracer {
             return;
         }
         if (trace->dmaStarts.size() < kMaxDmaStarts) {
-            const std::uint32_t count = dma3Word(kDma3First + 8) & 0xFFFFu;
-            trace->dmaStarts.push_back({frame, pc(cpu), source, destination,
-                                        count == 0 ? 0x4000u : count,
-                                        static_cast<std::uint16_t>(dma3Word(kDma3First + 8) >> 16)});
+            const std::uint32_t word = dma3Word(kDma3First + 8);
+            trace->dmaStarts.push_back({sequence++, frame, pc(cpu), source, destination,
+                                        static_cast<std::uint16_t>(word & 0xFFFFu),
+                                        static_cast<std::uint16_t>(word >> 16)});
         }
     }
 
@@ -140,6 +140,7 @@ struct Tracer {
 
     std::size_t writes = 0;
     std::size_t reads = 0;
+    std::uint64_t sequence = 0;
 };
 
 thread_local Tracer* active = nullptr;
