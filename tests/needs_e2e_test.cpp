@@ -1,0 +1,186 @@
+// What the game needs, as the built program says it and acts on it: --info first, the
+// JSON needs object, --fix, and the warning after a save. Expected values come from what
+// each program does (support/small_programs.hpp) and from the shared ROMs' sources.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "support/run_program.hpp"
+#include "support/small_programs.hpp"
+#include "support/temp_dir.hpp"
+
+namespace tagwright {
+namespace {
+
+using testing::readFile;
+using testing::RunResult;
+using testing::TempDir;
+using testing::writeFile;
+using Bytes = std::vector<std::uint8_t>;
+
+std::filesystem::path realRom(const std::string& name) {
+    const char* set = std::getenv("TAGWRIGHT_REAL_ROMS");
+    const std::filesystem::path folder = set != nullptr ? set : TAGWRIGHT_REAL_ROMS;
+    return folder / "gba-tests" / name;
+}
+
+bool holds(const Bytes& bytes, const std::string& text) {
+    return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
+}
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The save tags, as save_type.hpp's table gives them.
+const std::string kSram(std::string("SRAM_V113\0\0\0", 12));
+const std::string kEeprom8k(std::string("EEPROM_V124\0", 12));
+const std::string kFlash128(std::string("FLASH1M_V103", 12));
+const std::string kFlash64(std::string("FLASH_V123\0\0", 12));
+
+class Needs : public ::testing::Test {
+  protected:
+    TempDir dir;
+    RunResult run(const std::vector<std::string>& arguments) {
+        testing::RunOptions options;
+        options.workingDirectory = dir.folder();
+        return testing::runProgram(testing::tagwrightPath(), arguments, options);
+    }
+    // The programs, and the shared ROMs that are present, under short names.
+    std::vector<std::string> files() {
+        writeFile(dir.file("sram.gba"), testing::sramProgram());
+        writeFile(dir.file("eeprom.gba"), testing::eeprom8kProgram());
+        writeFile(dir.file("two.gba"), testing::twoMemoriesProgram());
+        std::vector<std::string> names = {"sram.gba", "eeprom.gba", "two.gba"};
+        for (const char* name : {"save-flash128.gba", "save-flash64.gba", "save-none.gba"}) {
+            if (std::filesystem::exists(realRom(name))) {
+                writeFile(dir.file(name), readFile(realRom(name).string()));
+                names.push_back(name);
+            }
+        }
+        return names;
+    }
+};
+
+struct Truth {
+    const char* file;
+    const char* headline;  // what the second line of --info says, after "  needs    "
+    const char* json;      // the start of the needs object
+    const char* fixTag;    // the tag --fix writes, or nothing
+    int fixStatus;
+};
+
+const Truth kTruths[] = {
+    {"sram.gba", "uses: SRAM", R"("needs":{"outcome":"sram",)", kSram.c_str(), 0},
+    {"eeprom.gba", "uses: EEPROM, 8 KiB", R"("needs":{"outcome":"eeprom","bytes":8192,)",
+     kEeprom8k.c_str(), 0},
+    {"two.gba", "The game's save memory: not known",
+     R"("needs":{"outcome":"unknown","bytes":null,"by":null,"type":null,)", nullptr, 1},
+    {"save-flash128.gba", "uses: Flash, 128 KiB",
+     R"("needs":{"outcome":"flash","bytes":131072,)", kFlash128.c_str(), 0},
+    {"save-flash64.gba", "uses: Flash, 64 KiB", R"("needs":{"outcome":"flash","bytes":65536,)",
+     kFlash64.c_str(), 0},
+    {"save-none.gba", "The game's code uses: no save memory",
+     R"("needs":{"outcome":"none","bytes":null,"by":"code","type":null,)", nullptr, 0},
+};
+
+const Truth* truthOf(const std::string& name) {
+    for (const Truth& t : kTruths) {
+        if (name == t.file) return &t;
+    }
+    return nullptr;
+}
+
+TEST_F(Needs, InfoSaysWhatTheGameNeedsFirstAndJudgesTheVerdictByIt) {
+    for (const std::string& name : files()) {
+        SCOPED_TRACE(name);
+        const Truth& truth = *truthOf(name);
+        const RunResult text = run({"--info", name});
+        const std::size_t second = text.out.find('\n') + 1;
+        EXPECT_EQ(text.out.substr(second, 11), "  needs    ");
+        EXPECT_TRUE(has(text.out.substr(second, text.out.find('\n', second) - second),
+                        truth.headline))
+            << text.out;
+        const RunResult json = run({"--info", "--json", name});
+        EXPECT_TRUE(has(json.out, truth.json)) << json.out;
+    }
+    // No string asks for EEPROM, but the game needs it: the verdict and the command are
+    // about EEPROM (type 2, its 8 KiB tag), not about the strings' silence.
+    const RunResult eeprom = run({"--info", "--json", "eeprom.gba"});
+    EXPECT_TRUE(has(eeprom.out, R"("needed":{"type":2,"text":"EEPROM"})")) << eeprom.out;
+    EXPECT_TRUE(has(eeprom.out, R"("command":"tagwright eeprom.gba -)")) << eeprom.out;
+    const RunResult text = run({"--info", "eeprom.gba"});
+    EXPECT_TRUE(has(text.out, "not give EEPROM")) << text.out;
+    EXPECT_FALSE(has(text.out, "no save-library string asks")) << text.out;
+}
+
+TEST_F(Needs, FixWritesTheTypeTheGameNeedsOrLeavesTheRomAsItIs) {
+    for (const std::string& name : files()) {
+        SCOPED_TRACE(name);
+        const Truth& truth = *truthOf(name);
+        const Bytes before = readFile(dir.file(name));
+        const RunResult result = run({name, "--fix", "-ofixed.gba"});
+        EXPECT_EQ(result.exitStatus, truth.fixStatus) << result.err;
+        EXPECT_TRUE(has(result.err, "tagwright: " + name + ": ")) << result.err;
+        EXPECT_EQ(readFile(dir.file(name)), before);
+        if (truth.fixTag == nullptr) {
+            EXPECT_TRUE(has(result.err, ": left as it is: ")) << result.err;
+            EXPECT_FALSE(std::filesystem::exists(dir.path() / "fixed.gba"));
+            continue;
+        }
+        EXPECT_TRUE(has(result.err, ", written to fixed.gba")) << result.err;
+        const Bytes fixed = readFile(dir.file("fixed.gba"));
+        EXPECT_TRUE(holds(fixed, std::string(truth.fixTag, 12)));
+        // The header repaired: 0x96 at 0xB2, and the complement makes the sum come right.
+        ASSERT_GE(fixed.size(), 0xC0u);
+        EXPECT_EQ(fixed[0xB2], 0x96);
+        unsigned sum = 0x19;
+        for (std::size_t i = 0xA0; i <= 0xBD; ++i) sum += fixed[i];
+        EXPECT_EQ(sum & 0xFF, 0u);
+        std::filesystem::remove(dir.path() / "fixed.gba");
+    }
+    // In place, every ROM: each its own line, the worst status for the run.
+    const RunResult many = run({"--in-place", "--fix", "sram.gba", "two.gba"});
+    EXPECT_EQ(many.exitStatus, 1);
+    EXPECT_TRUE(has(many.err, "tagwright: sram.gba: ")) << many.err;
+    EXPECT_TRUE(has(many.err, "tagwright: two.gba: left as it is: ")) << many.err;
+    EXPECT_TRUE(holds(readFile(dir.file("sram.gba")), kSram));
+    EXPECT_EQ(readFile(dir.file("two.gba")), testing::twoMemoriesProgram());
+    // -s and -e are --fix's to choose.
+    const RunResult both = run({"eeprom.gba", "--fix", "-s6"});
+    EXPECT_EQ(both.exitStatus, 2);
+    EXPECT_TRUE(has(both.err, "tagwright: -s6: passed over: --fix writes")) << both.err;
+    EXPECT_TRUE(holds(readFile(dir.file("rompatched.gba")), kEeprom8k));
+}
+
+TEST_F(Needs, ASaveWarnsWhenTheGameCodeUsesAnotherMemory) {
+    writeFile(dir.file("sram.gba"), testing::sramProgram());
+    writeFile(dir.file("two.gba"), testing::twoMemoriesProgram());
+    const struct {
+        std::vector<std::string> arguments;
+        std::string warning;  // empty: no line about the game's code
+    } cases[] = {
+        {{"sram.gba", "-s1"},
+         "warning: rompatched.gba: EEPROM asked, but the game's code uses SRAM, 32 KiB ("},
+        {{"sram.gba", "-e3", "-oflash.gba"},
+         "warning: flash.gba: Flash 128 KiB asked, but the game's code uses SRAM, 32 KiB ("},
+        {{"sram.gba", "-s6"}, ""},
+        {{"sram.gba", "-s5"}, ""},   // SRAM of another tag is the same memory
+        {{"two.gba", "-s6"}, ""},    // the code does not decide: nothing to say
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments[1]);
+        const RunResult result = run(c.arguments);
+        if (c.warning.empty()) {
+            EXPECT_FALSE(has(result.err, "the game's code uses")) << result.err;
+        } else {
+            EXPECT_TRUE(has(result.err, c.warning)) << result.err;
+            EXPECT_TRUE(has(result.err, "); -s6 or -e6 gives it that\n")) << result.err;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tagwright
