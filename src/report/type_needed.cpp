@@ -1,8 +1,7 @@
 #include "report/type_needed.hpp"
 
-#include <cstdio>
-
 #include "console/terminal_text.hpp"
+#include "image/hex_number.hpp"
 #include "report/type_asked.hpp"
 
 namespace tagwright {
@@ -11,12 +10,6 @@ namespace {
 
 constexpr std::size_t kShown = 3;
 constexpr std::uint32_t kRomBase = 0x08000000;
-
-std::string hex8(std::uint32_t value) {
-    char text[16];
-    (void)std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-    return text;
-}
 
 bool known(SaveMemory memory) {
     return memory == SaveMemory::Sram || memory == SaveMemory::Flash ||
@@ -98,7 +91,7 @@ std::vector<const NeedEvidence*> shownEvidence(const GameNeeds& needs) {
 
 std::string evidencePlace(const NeedEvidence& evidence) {
     if (evidence.romOffset) {
-        return "at " + hex8(kRomBase + *evidence.romOffset);
+        return "at " + hex(kRomBase + *evidence.romOffset, 8);
     }
     if (evidence.frame) {
         return "in frame " + std::to_string(*evidence.frame) + " of the trial run";
