@@ -127,6 +127,22 @@ TEST_F(TrialRun, StopsWhenItsBudgetIsSpent) {
     EXPECT_EQ(firstDeciding(trialEvidence(trace)), nullptr);
 }
 
+// Only a ROM whose first word is a jump is run: "b" (0xEA......) or "ldr pc, [pc, #n]".
+TEST(TrialWeighing, OnlyARomThatStartsWithAJumpIsRun) {
+    const struct {
+        Bytes rom;
+        bool runs;
+    } cases[] = {{{0x2E, 0x00, 0x00, 0xEA}, true},  {{0x04, 0xF0, 0x9F, 0xE5}, true},
+                 {{0x2E, 0x00, 0x00, 0xEB}, false}, {{0xFF, 0xFF, 0xFF, 0xFF}, false},
+                 {{0x00, 0xF0, 0x9F, 0xE4}, false}, {{0x2E, 0x00, 0x00}, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(startsWithAJump(c.rom), c.runs);
+        if (!c.runs && trialRunAvailable()) {
+            EXPECT_FALSE(traceTrialRun(c.rom).ran);
+        }
+    }
+}
+
 // A Flash run that shows no size takes the size the Flash strings agree on, and only then.
 TEST(TrialWeighing, FlashSizeFromAgreeingStringsOnly) {
     const auto string = [](std::uint32_t bytes) {

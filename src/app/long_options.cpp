@@ -47,7 +47,7 @@ constexpr const char* kHelpAfter[] = {
     "  0    everything asked was done",
     "  1    something asked was not done: a ROM not read, an output not written or",
     "       padded, -e found no room, a save type outside 1-6, a string --replace",
-    "       had no room to overwrite",
+    "       had no room to overwrite, --fix could not tell what a game needs",
     "  2    an argument was not understood: an unknown option, a missing value, an",
     "       argument passed over (each explained on standard error)",
     "  255  no argument named a file (\"Filename needed!\")",

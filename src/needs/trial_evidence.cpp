@@ -1,6 +1,7 @@
 #include "needs/trial_evidence.hpp"
 
 #include <algorithm>
+#include <string>
 
 #include "needs/save_protocol.hpp"
 
@@ -27,12 +28,24 @@ bool uses(SaveMemory memory) {
 
 }  // namespace
 
+bool startsWithAJump(std::span<const std::uint8_t> rom) {
+    if (rom.size() < 4) {
+        return false;
+    }
+    const std::uint32_t first = static_cast<std::uint32_t>(rom[0]) |
+                                static_cast<std::uint32_t>(rom[1]) << 8 |
+                                static_cast<std::uint32_t>(rom[2]) << 16 |
+                                static_cast<std::uint32_t>(rom[3]) << 24;
+    return (first >> 24) == 0xEA || (first & 0xFFFFF000u) == 0xE59FF000u;
+}
+
 std::vector<NeedEvidence> trialEvidence(const TrialTrace& trace) {
     NeedEvidence run;
     run.source = NeedSource::Trial;
     run.sureness = Sureness::Supports;
     if (!trace.ran) {
-        run.what = "the trial run could not start the ROM";
+        run.what = std::string("no trial run: ") +
+                   (trace.notRun != nullptr ? trace.notRun : "the emulator core refused the ROM");
         return {run};
     }
     SaveProtocol protocol;

@@ -13,10 +13,12 @@
 //     of both sizes
 //   reads only, or nothing            "supports", none        unknown (a run that saw
 //                                                             nothing proves nothing)
-//   the core refused the ROM          "supports", unknown     unknown
+//   the core refused the ROM, or it   "supports", unknown     unknown
+//     does not start with a jump
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "needs/game_needs.hpp"
@@ -45,12 +47,18 @@ struct Dma3Start {
 
 struct TrialTrace {
     bool ran = false;                    // the core took the ROM
+    const char* notRun = nullptr;        // when it did not: why
     std::uint32_t frames = 0;            // frames run
     bool cutShort = false;               // the budget ran out before the last frame
     double seconds = 0;                  // processor time the run took
     std::vector<SaveAreaAccess> accesses;
     std::vector<Dma3Start> dmaStarts;
 };
+
+// Whether a ROM can start at all: its first word is an ARM branch ("b", 0xEA......) or a
+// load of the PC from a literal ("ldr pc, [pc, #n]"), where the console's start-up code
+// jumps (0x08000000); anything else would run the header as code.
+bool startsWithAJump(std::span<const std::uint8_t> rom);
 
 // The evidence a trace shows (source `trial`), as the table above weighs it, and one
 // last item that says how far the run went.

@@ -1,6 +1,7 @@
 // The trial run: the ROM run headless in an emulator core, its save-area traffic traced.
 //
-// The run starts the ROM with the core's built-in BIOS and no save file attached, runs
+// A ROM that does not start with a jump (trial_evidence.hpp) is not run. The run starts
+// the ROM with the core's built-in BIOS and no save file attached, runs
 // 600 frames (ten seconds of game time), pressing nothing for the first 180 frames and
 // then, every 60 frames, Start for 6 frames and, 30 frames later, A for 6 frames. It
 // stops early when its budget of 2 s of processor time (one core) is spent. It traces:

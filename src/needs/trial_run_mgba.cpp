@@ -268,6 +268,10 @@ const char* trialCoreName() {
 TrialTrace traceTrialRun(std::span<const std::uint8_t> rom, std::uint32_t frames,
                          double budgetSeconds) {
     TrialTrace trace;
+    if (!startsWithAJump(rom)) {
+        trace.notRun = "the ROM does not start with a jump, so it cannot run";
+        return trace;
+    }
     const double start = threadSeconds();
     mLogSetDefaultLogger(&quietLogger);
     mCore* core = GBACoreCreate();
