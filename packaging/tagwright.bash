@@ -16,7 +16,7 @@ _tagwright() {
     done
     case $cur in
         --*)
-            mapfile -t COMPREPLY < <(compgen -W '--in-place --replace --info --json
+            mapfile -t COMPREPLY < <(compgen -W '--in-place --replace --fix --info --json
                 --help --version --' -- "$cur")
             ;;
         -s* | -e*)
@@ -29,7 +29,7 @@ _tagwright() {
             ;;
         -*)
             mapfile -t COMPREPLY < <(compgen -W '-s -e -p -t -c -m -r -o -v --in-place
-                --replace --info --json --help --version --' -- "$cur")
+                --replace --fix --info --json --help --version --' -- "$cur")
             ;;
         *)
             mapfile -t COMPREPLY < <(compgen -f -- "$cur")
