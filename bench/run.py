@@ -150,8 +150,8 @@ def main():
     judge_files = os.path.abspath(os.path.join(args.build_dir, "bench", "judge_files"))
     raw_copy = os.path.abspath(os.path.join(args.build_dir, "bench", "raw_copy"))
     judge_needs = os.path.abspath(os.path.join(args.build_dir, "bench", "judge_needs"))
-    for exe in (tagwright, raw_copy, judge_files, judge_needs):
     trial_time = os.path.abspath(os.path.join(args.build_dir, "bench", "trial_time"))
+    for exe in (tagwright, raw_copy, judge_files, judge_needs):
         if not os.access(exe, os.X_OK):
             sys.exit(f"missing {exe}: build first (cmake --workflow --preset default)")
 
