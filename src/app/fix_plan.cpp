@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "needs/trial_run.hpp"
+#include "readers/edited_facts.hpp"
 #include "report/type_asked.hpp"
 #include "report/type_needed.hpp"
 
@@ -40,7 +41,14 @@ FixPlan planFix(RomImage& image, const std::string& outputName) {
                     "source or documentation, then use -sN (tagwright --info shows what was seen)";
         return plan;
     }
-    const auto found = workingCommands(image, outputName, *type, 1);
+    // As a save has the file before its tag: the header edits and repair, nothing else.
+    SearchStart start;
+    start.original.base = rom;
+    const ImageFacts before = factsOfWhole(start.original, outputName, true);
+    start.facts = &before;
+    start.header = image.header();
+    start.header.finalizeFrom(CartridgeHeader{});
+    const auto found = workingCommands(start, outputName, *type, 1);
     if (found.empty()) {
         const std::string n = std::to_string(static_cast<int>(*type));
         plan.left = "left as it is: " + lowerFirst(needsHeadline(plan.needs)) +

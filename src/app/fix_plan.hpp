@@ -28,8 +28,7 @@ struct FixPlan {
 };
 
 // Judges `image` (loaded, header edits applied) and finds the command, judged under
-// `outputName`. The image's tag area and working header are left as the search leaves
-// them (remedy_search.hpp); its bytes are unchanged.
+// `outputName`; the image is left as it was.
 FixPlan planFix(RomImage& image, const std::string& outputName);
 
 // "the game's code uses SRAM, 32 KiB: -s6 -p"
