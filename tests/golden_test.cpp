@@ -4,8 +4,9 @@
 //   args     the arguments, one per line ("$DIR/" stands for the run's folder)
 //   make     the files the run starts with, one step a line (absent: in.gba, 1000
 //            pattern bytes):   NAME pattern SIZE [SEED] | NAME zero OFFSET COUNT |
-//            NAME at OFFSET TEXT | NAME sparse SIZE | NAME folder   (pattern bytes
-//            have plain text in the header's title and codes: GOLDENCASE, ZZZZ, 01)
+//            NAME at OFFSET TEXT | NAME sparse SIZE | NAME folder | NAME link TARGET |
+//            NAME hardlink TARGET   (pattern bytes have plain text in the header's
+//            title and codes: GOLDENCASE, ZZZZ, 01; links are POSIX only)
 //   status   the exit status;  stdout, stderr: what it prints (absent: nothing)
 //   expect   the files afterwards, each built here by the rule it follows:
 //              NAME = SOURCE [| header FIELD=VALUE...] [| at OFFSET TEXT] [| pad]
@@ -163,6 +164,15 @@ class Golden : public ::testing::TestWithParam<std::string> {
             }
             if (w[1] == "folder") {
                 fs::create_directory(pathOf(dir.file(w[0])));
+                continue;
+            }
+            if (w[1] == "link") {
+                fs::create_symlink(w[2], pathOf(dir.file(w[0])));
+                continue;
+            }
+            if (w[1] == "hardlink") {
+                fs::create_hard_link(pathOf(dir.file(w[2])), pathOf(dir.file(w[0])));
+                made[w[0]] = made.at(w[2]);
                 continue;
             }
             Bytes& file = made[w[0]];

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <thread>
 
@@ -565,6 +566,114 @@ TEST_F(HostileEnvironment, ClosedOrBrokenStandardOutputEndsTheSession) {
     EXPECT_EQ(run({"in.gba", "-e6", "-oout.gba"}, broken).exitStatus, 1);  // no room
     EXPECT_EQ(fs::file_size(dir.file("out.gba")), 1000u);
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"in.gba", "out.gba"}));
+}
+
+// The program under strace, which makes a moment of its run happen on demand: a
+// signal as a system call is entered, or a pause there. Nothing when strace cannot
+// trace here (not installed, or tracing not permitted).
+class Traced : public HostileEnvironment {
+  protected:
+    void SetUp() override {
+        HostileEnvironment::SetUp();
+        RunOptions quiet;
+        quiet.timeoutSeconds = 20;
+        if (runProgram("/usr/bin/strace", {"-qq", "-o", "/dev/null", "/bin/true"}, quiet)
+                .exitStatus != 0) {
+            GTEST_SKIP() << "strace is not installed or may not trace here";
+        }
+    }
+    RunResult traced(const std::vector<std::string>& straceArguments,
+                     const std::vector<std::string>& arguments) {
+        std::vector<std::string> all = straceArguments;
+        all.push_back(tagwrightPath());
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        RunOptions options;
+        options.workingDirectory = dir.folder();
+        return runProgram("/usr/bin/strace", all, options);
+    }
+};
+
+// A signal that comes with the rename acts only after the ROM's line is out: whoever
+// reruns the ROMs without a line never tags one twice.
+TEST_F(Traced, SignalAtTheRenameWaitsForTheLine) {
+    writeFile(dir.file("a.gba"), input);
+    writeFile(dir.file("b.gba"), input);
+    const std::string calls = "?rename,?renameat,renameat2";  // the ones this system has
+    const auto result = traced({"-qq", "-o", "/dev/null", "-e", "trace=" + calls, "-e",
+                                "inject=" + calls + ":signal=SIGTERM:when=1"},
+                               {"--in-place", "-s6", "a.gba", "b.gba"});
+    EXPECT_EQ(result.signal, SIGTERM);
+    EXPECT_EQ(readFile(dir.file("a.gba")).size(), 1012u);
+    EXPECT_EQ(readFile(dir.file("b.gba")), input);
+    EXPECT_NE(result.err.find("tagwright: a.gba: written (save tag 6 appended)\n"),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(result.err.find("b.gba"), std::string::npos) << result.err;
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a.gba", "b.gba", "in.gba"}));
+}
+
+// A save over its own input replaces only the file it read: one swapped for a link or
+// another file, or rewritten, while the new file is written (the first fsync held
+// for two seconds) is left as it is, and so is what it points to.
+TEST_F(Traced, SaveOverTheInputReplacesOnlyTheFileRead) {
+    const Bytes other = patternBytes(300, 9);
+    struct Swap {
+        const char* what;
+        std::vector<std::string> arguments;
+        std::function<void()> act;
+    };
+    const std::string rom = dir.file("a.gba");
+    const std::vector<Swap> swaps = {
+        {"link", {"--in-place", "-s6", "a.gba"},
+         [&] {
+             fs::rename(rom, dir.file("moved.gba"));
+             fs::create_symlink("victim.gba", rom);
+         }},
+        {"other file", {"--in-place", "-s6", "a.gba"},
+         [&] {
+             fs::rename(rom, dir.file("moved.gba"));
+             writeFile(rom, other);
+         }},
+        {"rewritten", {"a.gba", "-s6", "-oa.gba"},
+         [&] { writeFile(rom, other); }},
+    };
+    for (const Swap& swap : swaps) {
+        SCOPED_TRACE(swap.what);
+        fs::remove(dir.file("moved.gba"));
+        fs::remove(rom);
+        writeFile(rom, input);
+        writeFile(dir.file("victim.gba"), other);
+        const std::string log = dir.file("trace.log");
+        fs::remove(log);
+        RunResult result;
+        std::thread program([&] {
+            result = traced({"-qq", "-o", log, "-e", "trace=fsync", "-e",
+                             "inject=fsync:delay_enter=2000000:when=1"},
+                            swap.arguments);
+        });
+        // strace writes the call's start when it is entered, before the pause.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (std::chrono::steady_clock::now() < deadline &&
+               (!fs::exists(log) || readFile(log).empty())) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        swap.act();
+        program.join();
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_EQ(result.out, "Problem writing file\n" + kCredits);
+        EXPECT_NE(result.err.find("no longer the file that was read"), std::string::npos)
+            << result.err;
+        EXPECT_EQ(readFile(dir.file("victim.gba")), other);
+        EXPECT_EQ(readFile(rom), other);  // the link leads to the victim
+        if (fs::exists(dir.file("moved.gba"))) {
+            EXPECT_EQ(readFile(dir.file("moved.gba")), input);
+        }
+        fs::remove(log);
+        const auto left = dir.entries();
+        EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](const std::string& name) {
+            return name.find(".tmp") != std::string::npos;
+        }));
+    }
 }
 
 #endif  // _WIN32

@@ -8,6 +8,7 @@
 #include "app/long_options.hpp"
 #include "app/patch_run.hpp"
 #include "console/terminal_text.hpp"
+#include "image/file_layer.hpp"
 #include "image/hex_number.hpp"
 
 namespace tagwright {
@@ -61,6 +62,10 @@ int singleRun(std::span<const std::string> arguments, const CommandArguments& re
               std::ostream& out, std::ostream& err) {
     PatchRequest request{arguments, &read.isOption, read.replace, std::nullopt, read.fix};
     const PatchOutcome outcome = patchRom(read.roms.front(), request, out, err);
+    if (!outcome.failure.empty()) {
+        err << "tagwright: " << terminalSafe(outcome.failedName) << ": " << outcome.failure
+            << std::endl;
+    }
     if (!outcome.loaded) {
         if (!outcome.refusal.empty()) {
             err << "tagwright: " << terminalSafe(read.roms.front()) << ": " << outcome.refusal
@@ -122,12 +127,36 @@ std::string summary(const PatchOutcome& outcome) {
     return text;
 }
 
+// The files an --in-place run has handled, each under the name it was first given:
+// a file is known by its identity, whatever name, link or spelling reaches it.
+class HandledFiles {
+  public:
+    const std::string* nameOf(const files::FileFacts& file) const {
+        const auto found = std::find_if(files_.begin(), files_.end(),
+                                        [&file](const auto& known) { return known.first.sameFileAs(file); });
+        return found == files_.end() ? nullptr : &found->second;
+    }
+    void add(const files::FileFacts& file, const std::string& name) { files_.emplace_back(file, name); }
+
+  private:
+    std::vector<std::pair<files::FileFacts, std::string>> files_;
+};
+
 int inPlaceRun(std::span<const std::string> arguments, const CommandArguments& read,
                std::ostream& out, std::ostream& err) {
     int status = kExitSuccess;
+    HandledFiles handled;
     for (const std::string& rom : read.roms) {
         const std::string prefix = "tagwright: " + terminalSafe(rom) + ": ";
-        PatchRequest request{arguments, &read.isOption, read.replace, rom, read.fix};
+        const auto before = files::measure(rom);
+        if (const std::string* first = before ? handled.nameOf(*before) : nullptr) {
+            err << prefix << "same file as " << terminalSafe(*first) << ": passed over" << std::endl;
+            status = worstStatus(status, kExitUsage);
+            continue;
+        }
+        // A signal that comes once the ROM is replaced acts after its line is out.
+        files::HeldSignals held;
+        PatchRequest request{arguments, &read.isOption, read.replace, rom, read.fix, &held};
         std::string line;
         int romStatus = kExitFailure;
         try {
@@ -141,12 +170,23 @@ int inPlaceRun(std::span<const std::string> arguments, const CommandArguments& r
             if (outcome.fix && outcome.fix->command && outcome.loaded) {
                 line = fixDone(*outcome.fix) + "; " + line;
             }
+            if (!outcome.failure.empty()) {
+                line += ": " + outcome.failure;
+            }
             romStatus = statusOf(outcome);
         } catch (const std::bad_alloc&) {
             line = "not changed: out of memory";
         }
         err << prefix << line << std::endl;
+        held.release();
         status = worstStatus(status, romStatus);
+        // Both the file read and the file that replaced it are this ROM from now on.
+        if (before) {
+            handled.add(*before, rom);
+        }
+        if (const auto after = files::measure(rom)) {
+            handled.add(*after, rom);
+        }
     }
     creditsScreen(out);
     return status;

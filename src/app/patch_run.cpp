@@ -87,10 +87,15 @@ PatchOutcome patchRom(const std::string& input, const PatchRequest& request, std
                       std::ostream& err) {
     PatchOutcome outcome;
     outcome.outputName = kDefaultOutputName;
+    const auto failed = [&outcome](const std::string& name, std::string why) {
+        outcome.failedName = name;
+        outcome.failure = std::move(why);
+        return outcome;
+    };
     RomRead read = readRom(input, out);
     if (!read.image) {
         outcome.refusal = std::move(read.refusal);
-        return outcome;
+        return read.failure.empty() ? outcome : failed(input, std::move(read.failure));
     }
     RomImage& image = *read.image;
     outcome.loaded = true;
@@ -133,9 +138,17 @@ PatchOutcome patchRom(const std::string& input, const PatchRequest& request, std
     image.finalizeHeader();
     // Padding is part of the one write: the output never shows up unpadded.
     const Padding padding = outcome.padded ? Padding::ToPowerOfTwo : Padding::None;
-    outcome.written = image.write(outcome.outputName, outcome.tagArea, out, padding);
+    SaveTerms terms;
+    terms.keepHeld = request.keepHeld;
+    if (outcome.outputName == input) {
+        terms.onlyOverInput = true;
+    } else {
+        const auto named = files::measure(outcome.outputName);
+        terms.onlyOverInput = named && image.fileRead() && named->sameFileAs(*image.fileRead());
+    }
+    outcome.written = image.write(outcome.outputName, outcome.tagArea, out, padding, terms);
     if (!outcome.written) {
-        return outcome;
+        return failed(outcome.outputName, files::lastFailure());
     }
     // An image too short for any tag (no -s fits, no -e finds room) gets its own line
     // from the caller, not a warning about readers that could never see one.

@@ -7,6 +7,9 @@
 // what was written. The program's own messages
 // ("Invalid option: ...", the empty-space search, file problems) go to `out` as
 // they always have; the caller reports the outcome.
+//
+// A save over the input (the output name spelled as the input's, or naming the file
+// read) replaces that file only if it is still there unchanged, and nothing else.
 #pragma once
 
 #include <iostream>
@@ -17,6 +20,7 @@
 
 #include "app/fix_plan.hpp"
 #include "app/save_tag_option.hpp"
+#include "image/file_layer.hpp"
 #include "image/library_strings.hpp"
 
 namespace tagwright {
@@ -27,6 +31,7 @@ struct PatchRequest {
     bool replace = false;                         // --replace
     std::optional<std::string> output;            // the output name, whatever -o says
     bool fix = false;                             // --fix: the tag the game needs (fix_plan.hpp)
+    files::HeldSignals* keepHeld = nullptr;       // signals held past the replacement
 };
 
 struct PatchOutcome {
@@ -41,6 +46,9 @@ struct PatchOutcome {
     std::vector<std::string> underHeader;       // the -s arguments of an image too short
     std::vector<LibraryStringChange> replaced;  // every change --replace listed
     std::optional<FixPlan> fix;                 // with --fix: what it chose
+    // When the input was not read or the output not written: which file, and why.
+    std::string failedName;
+    std::string failure;
 };
 
 PatchOutcome patchRom(const std::string& input, const PatchRequest& request, std::ostream& out,

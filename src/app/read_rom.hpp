@@ -16,6 +16,8 @@ struct RomRead {
     // Why an archive was refused ("a ZIP archive, not a ROM: unzip it first"), for the
     // caller to put under the file's name; empty when the engine said why on `out`.
     std::string refusal;
+    // Why the file could not be read ("No such file or directory"), when it could not.
+    std::string failure;
 };
 
 RomRead readRom(const std::string& name, std::ostream& out);

@@ -6,6 +6,39 @@
 
 namespace tagwright::files {
 
+namespace {
+
+// The program is single-threaded where it touches files.
+std::string& failure() {
+    static std::string reason;
+    return reason;
+}
+
+}  // namespace
+
+const std::string& lastFailure() {
+    return failure();
+}
+
+void noteFailure(std::string reason) {
+    failure() = std::move(reason);
+}
+
+const char* fallbackReason(WriteOutcome outcome) {
+    switch (outcome) {
+        case WriteOutcome::InputChanged:
+            return kInputChangedReason;
+        case WriteOutcome::FillFailed:
+            return "the padding could not be written";
+        case WriteOutcome::NotCreated:
+            return "cannot be created";
+        case WriteOutcome::Written:
+        case WriteOutcome::WriteFailed:
+            break;
+    }
+    return "could not be written";
+}
+
 std::optional<WriteOutcome> writeInPieces(
     const Content& content, const std::function<bool(std::span<const std::uint8_t>)>& write) {
     // Large segments go out in slices, so that a caller checking for signals between

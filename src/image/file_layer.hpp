@@ -20,6 +20,11 @@
 //   a symbolic link         followed, at most kMaxLinks deep; the link stays a link.
 //                           A loop or a longer chain is "not created"
 //
+// A save over the file its content was read from (ReplaceTerms::input) replaces only
+// that file: just before the rename, the name in its folder, not followed, must still
+// be it, unchanged (FileFacts::unchangedSince). Where it is not (the file was swapped
+// for another or for a link, or changed), nothing is replaced and the new file goes.
+//
 // The new file is private from its first moment: unnamed where the system offers it
 // (Linux O_TMPFILE, linked in under a ".NAME.tagwright-XXXXXXXX.tmp" name just before
 // the rename), otherwise created under that name exclusively, not following links,
@@ -31,7 +36,9 @@
 //
 // SIGINT, SIGTERM, SIGHUP and SIGPIPE are held back while the new file exists; one
 // that arrives abandons the write, removes the new file and then ends the program
-// as that signal does.
+// as that signal does. One that arrives after the rename acts once the write has
+// returned, or, with ReplaceTerms::keepHeld, once the caller lets it (after saying
+// that the file was replaced).
 #pragma once
 
 #include <cstdint>
@@ -39,19 +46,27 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 
 namespace tagwright::files {
 
 inline constexpr int kMaxLinks = 40;
 
 // What tells one file from another: device and file number where the platform has
-// them (zero where it does not), and the length in bytes.
+// them (zero where it does not; on Windows the volume serial number and file index),
+// the length in bytes and the time of the last change to its content (nanoseconds
+// in the platform's own reckoning).
 struct FileFacts {
     std::uint64_t device = 0;
     std::uint64_t number = 0;
     std::uint64_t size = 0;
+    std::int64_t modified = 0;
     bool sameFileAs(const FileFacts& other) const {
         return device == other.device && number == other.number;
+    }
+    // Whether this is the file `before` describes, with its length and content time.
+    bool unchangedSince(const FileFacts& before) const {
+        return sameFileAs(before) && size == before.size && modified == before.modified;
     }
     // Whether an open file is the one `measured` describes: the same size, and the
     // same file unless the measurement carries no identity (device and number zero).
@@ -72,9 +87,10 @@ enum class ReadOutcome {
 };
 
 // Reads the named file, which must still be the file `measured` describes, into `into`.
-// `measured` with device and number zero checks the size only.
+// `measured` with device and number zero checks the size only. `opened`, when given,
+// receives the facts of the file read.
 ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
-                      std::span<std::uint8_t> into);
+                      std::span<std::uint8_t> into, FileFacts* opened = nullptr);
 
 // Reads the named file from its start to its end through `block`, handing each part
 // read to `consume` in order; `facts` receives what the open file is. Changed when
@@ -92,20 +108,73 @@ struct Content {
 };
 
 enum class WriteOutcome {
-    Written,      // all of the content is in the file, synced where it is a file
-    NotCreated,   // the file could not be created or opened; nothing changed
-    WriteFailed,  // writing, syncing or renaming failed; the target is as it was
-    FillFailed,   // the segments went out but the fill did not; the target is as it was
+    Written,       // all of the content is in the file, synced where it is a file
+    NotCreated,    // the file could not be created or opened; nothing changed
+    WriteFailed,   // writing, syncing or renaming failed; the target is as it was
+    FillFailed,    // the segments went out but the fill did not; the target is as it was
+    InputChanged,  // the name no longer names the input, unchanged; nothing changed
 };
 
-WriteOutcome replaceFile(const std::string& name, const Content& content);
+// Signals held back past a replacement (ReplaceTerms::keepHeld) until release() or the
+// end of this object; one that arrived meanwhile then acts as it would have.
+class HeldSignals {
+  public:
+    HeldSignals() = default;
+    ~HeldSignals() { release(); }
+    HeldSignals(const HeldSignals&) = delete;
+    HeldSignals& operator=(const HeldSignals&) = delete;
+
+    // Takes over the undoing of a hold (the platform layer's part).
+    void hold(std::function<void()> undo) {
+        release();
+        undo_ = std::move(undo);
+    }
+    void release() {
+        if (auto undo = std::exchange(undo_, nullptr)) {
+            undo();
+        }
+    }
+
+  private:
+    std::function<void()> undo_;
+};
+
+// What a replacement must respect beyond its content.
+struct ReplaceTerms {
+    // The file the content was read from. With `onlyOverInput` the name must name it
+    // (through links) when the write begins, and name it unchanged just before the
+    // rename; without, only a write that finds it under the name must find it unchanged
+    // there just before the rename. Otherwise the outcome is InputChanged.
+    std::optional<FileFacts> input;
+    bool onlyOverInput = false;
+    // When given, signals held back by a write that renamed its file into place stay
+    // held until this lets them go.
+    HeldSignals* keepHeld = nullptr;
+};
+
+WriteOutcome replaceFile(const std::string& name, const Content& content,
+                         const ReplaceTerms& terms = {});
+
+// Why the last measure(), read or replaceFile() that failed did so: the system's
+// words where the system gave the reason ("No such file or directory", "Permission
+// denied"), the program's own otherwise ("not a regular file").
+const std::string& lastFailure();
 
 // The name a file written under `name` ends up with, which is what emulators see:
 // Windows drops the dots and spaces that end a name ("trail.gba." is written as
 // "trail.gba"); elsewhere the name stays as it is.
 std::string storedName(const std::string& name);
 
+// Records what lastFailure() tells (for failures found above this layer too).
+void noteFailure(std::string reason);
+
 // --- shared by the platform files ---
+
+inline constexpr const char* kInputChangedReason =
+    "no longer the file that was read (swapped or changed meanwhile); nothing replaced";
+
+// The reason for a failed replacement that the system did not give.
+const char* fallbackReason(WriteOutcome outcome);
 
 // Hands the content to `write` in order, in pieces of at most 1 MiB (the fill from
 // one 64 KiB block on the stack, so padding needs no heap memory), and stops at

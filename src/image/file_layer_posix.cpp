@@ -59,13 +59,18 @@ class Descriptor {
     int fd_ = -1;
 };
 
+constexpr const char* kNotRegular = "not a regular file";
+constexpr const char* kChanged = "changed while being read";
+
 bool holdsNul(const std::string& name) {
     return name.find('\0') != std::string::npos;
 }
 
 FileFacts factsOf(const struct stat& st) {
+    constexpr std::int64_t kNanoseconds = 1'000'000'000;
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-            static_cast<std::uint64_t>(st.st_size)};
+            static_cast<std::uint64_t>(st.st_size),
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * kNanoseconds + st.st_mtim.tv_nsec};
 }
 
 // A regular file opened for reading. The name is looked at first, so that a FIFO or
@@ -74,13 +79,26 @@ FileFacts factsOf(const struct stat& st) {
 // swapped in between from waiting for a writer.
 Descriptor openRegularForReading(const std::string& name, struct stat& st) {
     struct stat named {};
-    if (name.empty() || holdsNul(name) || ::stat(name.c_str(), &named) != 0 ||
-        !S_ISREG(named.st_mode)) {
+    if (name.empty() || holdsNul(name)) {
+        noteFailure(std::strerror(ENOENT));
+        return {};
+    }
+    if (::stat(name.c_str(), &named) != 0) {
+        noteFailure(std::strerror(errno));
+        return {};
+    }
+    if (!S_ISREG(named.st_mode)) {
+        noteFailure(S_ISDIR(named.st_mode) ? std::strerror(EISDIR) : kNotRegular);
         return {};
     }
     Descriptor fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        st.st_dev != named.st_dev || st.st_ino != named.st_ino) {
+    if (!fd) {
+        noteFailure(std::strerror(errno));
+        return {};
+    }
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != named.st_dev ||
+        st.st_ino != named.st_ino) {
+        noteFailure(kChanged);
         return {};
     }
     return fd;
@@ -123,6 +141,13 @@ class SignalGuard {
     }
     SignalGuard(const SignalGuard&) = delete;
     SignalGuard& operator=(const SignalGuard&) = delete;
+
+    // Leaves the signals blocked when this guard ends; `held` unblocks them.
+    void handOver(HeldSignals& held) {
+        if (std::exchange(active_, false)) {
+            held.hold([previous = previous_] { (void)sigprocmask(SIG_SETMASK, &previous, nullptr); });
+        }
+    }
 
     // Whether one of the signals arrived that the program does not ignore.
     bool arrived() const {
@@ -250,6 +275,9 @@ std::optional<int> descriptorNumber(const std::string& entry) {
 
 struct Target {
     enum class Kind { Descriptor, Special, File, Unreachable } kind = Kind::Unreachable;
+    bool isFile(const FileFacts& facts) const {
+        return existing && factsOf(*existing).sameFileAs(facts);
+    }
     int descriptor = -1;  // Kind::Descriptor
     Folder folder;        // Kind::Special and Kind::File: where the name is
     std::string base;     // and the name in it
@@ -281,6 +309,7 @@ Target resolve(const std::string& name) {
             // Not there yet: create it. Any other reason (a name too long, a folder
             // that may not be searched) is a file that cannot be created.
             if (errno == ENOENT) {
+                errno = 0;  // not a failure: the name is free
                 target.kind = Target::Kind::File;
                 target.folder = std::move(folder);
                 target.base = std::move(base);
@@ -496,7 +525,16 @@ void syncFolder(const Folder& folder) {
 // A new name gets an unnamed file linked straight in (nothing else ever appears in
 // the folder); a file to replace gets a new one renamed over it, by way of a
 // temporary name.
-WriteOutcome writeBeside(const Target& target, const Content& content) {
+// Whether `base` in the folder, not followed, is still the file `before` describes.
+bool stillThere(int folder, const std::string& base, const FileFacts& before) {
+    struct stat st {};
+    return ::fstatat(folder, base.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+           factsOf(st).unchangedSince(before);
+}
+
+// `input`: the file that must still be under the name, unchanged, at the rename.
+WriteOutcome writeBeside(const Target& target, const Content& content,
+                         const std::optional<FileFacts>& input, HeldSignals* keepHeld) {
     const int folder = target.folder.fd.get();
     const std::string& base = target.base;
     if (base == "." || base == "..") {
@@ -516,7 +554,7 @@ WriteOutcome writeBeside(const Target& target, const Content& content) {
         }
     }
 
-    const SignalGuard guard;
+    SignalGuard guard;
     // Unnamed first; should it not get a name later, once more as a named file.
     for (const bool unnamed : {kUnnamedFirst, false}) {
         NewFile file(folder, base);
@@ -545,8 +583,20 @@ WriteOutcome writeBeside(const Target& target, const Content& content) {
                 }
                 return WriteOutcome::WriteFailed;  // the name was taken meanwhile
             }
-        } else if (!file.giveName() || guard.arrived() || !file.commit()) {
-            return WriteOutcome::WriteFailed;
+        } else {
+            if (!file.giveName() || guard.arrived()) {
+                return WriteOutcome::WriteFailed;
+            }
+            // The last moment before the rename: only the file that was read is replaced.
+            if (input && !stillThere(folder, base, *input)) {
+                return WriteOutcome::InputChanged;
+            }
+            if (!file.commit()) {
+                return WriteOutcome::WriteFailed;
+            }
+            if (keepHeld != nullptr) {
+                guard.handOver(*keepHeld);
+            }
         }
         syncFolder(target.folder);
         return file.close() ? WriteOutcome::Written : WriteOutcome::WriteFailed;
@@ -565,13 +615,17 @@ std::optional<FileFacts> measure(const std::string& name) {
 }
 
 ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
-                      std::span<std::uint8_t> into) {
+                      std::span<std::uint8_t> into, FileFacts* opened) {
     struct stat st {};
     const Descriptor fd = openRegularForReading(name, st);
     if (!fd) {
         return ReadOutcome::CannotOpen;
     }
+    if (opened != nullptr) {
+        *opened = factsOf(st);
+    }
     if (!factsOf(st).matches(measured)) {
+        noteFailure(kChanged);
         return ReadOutcome::Changed;
     }
     std::size_t got = 0;
@@ -581,6 +635,7 @@ ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
             continue;
         }
         if (n <= 0) {
+            noteFailure(n < 0 ? std::strerror(errno) : kChanged);
             return ReadOutcome::Changed;
         }
         got += static_cast<std::size_t>(n);
@@ -604,6 +659,7 @@ ReadOutcome readInBlocks(const std::string& name, std::span<std::uint8_t> block,
             continue;
         }
         if (n < 0) {
+            noteFailure(std::strerror(errno));
             return ReadOutcome::Changed;
         }
         if (n == 0) {
@@ -611,18 +667,30 @@ ReadOutcome readInBlocks(const std::string& name, std::span<std::uint8_t> block,
         }
         total += static_cast<std::uint64_t>(n);
         if (total > facts.size) {
+            noteFailure(kChanged);
             return ReadOutcome::Changed;  // it grew while being read
         }
         consume(block.first(static_cast<std::size_t>(n)));
     }
-    return total == facts.size ? ReadOutcome::Read : ReadOutcome::Changed;
+    if (total != facts.size) {
+        noteFailure(kChanged);
+        return ReadOutcome::Changed;
+    }
+    return ReadOutcome::Read;
 }
 
-WriteOutcome replaceFile(const std::string& name, const Content& content) {
+namespace {
+
+WriteOutcome replace(const std::string& name, const Content& content, const ReplaceTerms& terms) {
     if (name.empty() || holdsNul(name)) {
+        errno = ENOENT;
         return WriteOutcome::NotCreated;
     }
     const Target target = resolve(name);
+    const bool overInput = terms.input && target.isFile(*terms.input);
+    if (terms.onlyOverInput && (!overInput || !factsOf(*target.existing).unchangedSince(*terms.input))) {
+        return WriteOutcome::InputChanged;
+    }
     switch (target.kind) {
         case Target::Kind::Unreachable:
             return WriteOutcome::NotCreated;
@@ -644,7 +712,20 @@ WriteOutcome replaceFile(const std::string& name, const Content& content) {
         case Target::Kind::File:
             break;
     }
-    return writeBeside(target, content);
+    return writeBeside(target, content, overInput ? terms.input : std::nullopt, terms.keepHeld);
+}
+
+}  // namespace
+
+WriteOutcome replaceFile(const std::string& name, const Content& content,
+                         const ReplaceTerms& terms) {
+    errno = 0;
+    const WriteOutcome outcome = replace(name, content, terms);
+    if (outcome != WriteOutcome::Written) {
+        const bool systemSaid = errno != 0 && outcome != WriteOutcome::InputChanged;
+        noteFailure(systemSaid ? std::strerror(errno) : fallbackReason(outcome));
+    }
+    return outcome;
 }
 
 }  // namespace tagwright::files

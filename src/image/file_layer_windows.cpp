@@ -11,7 +11,10 @@
 //   MOVEFILE_WRITE_THROUGH), after FlushFileBuffers; the replaced file's attributes
 //   (hidden, system, archive) are carried over, its permissions come from the folder;
 // - symbolic links are not followed: the name itself is replaced;
-// - the file number is the volume serial number and file index.
+// - the file number is the volume serial number and file index, the content time
+//   the last write time;
+// - signals are not held back (Ctrl-C ends the program at once; the new file goes
+//   with it, being marked for deletion).
 #include <windows.h>
 
 #include <algorithm>
@@ -85,23 +88,89 @@ class Handle {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+FileFacts factsOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    FileFacts facts;
+    facts.device = info.dwVolumeSerialNumber;
+    facts.number = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    facts.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    const std::uint64_t ticks = (std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                info.ftLastWriteTime.dwLowDateTime;
+    facts.modified = static_cast<std::int64_t>(ticks) * 100;  // ticks of 100 ns
+    return facts;
+}
+
+// Whether the name, itself and not where a link there leads, is a disk file that is
+// still the one `before` describes.
+bool stillThere(const std::wstring& name, const FileFacts& before) {
+    const Handle file(CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    return file && GetFileInformationByHandle(file.get(), &info) != 0 &&
+           (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+               0 &&
+           factsOf(info).unchangedSince(before);
+}
+
+// The system's reason for a failure, in the words the POSIX systems use where there
+// are such (so that messages read the same everywhere), else in Windows' own.
+std::string systemReason(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+            return "No such file or directory";
+        case ERROR_ACCESS_DENIED:
+            return "Permission denied";
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return "in use by another program";
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return "No space left on device";
+        default:
+            break;
+    }
+    char text[256] = {};
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, text, sizeof text, nullptr);
+    std::string reason(text, length);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
+                               reason.back() == '.' || reason.back() == ' ')) {
+        reason.pop_back();
+    }
+    return reason.empty() ? "Windows error " + std::to_string(error) : reason;
+}
+
+ReadOutcome changed() {
+    noteFailure("changed while being read");
+    return ReadOutcome::Changed;
+}
+
 // A disk file (not a folder, device or pipe) opened for reading.
 Handle openDiskFileForReading(const std::string& name, FileFacts& facts) {
     const auto wide = wideName(name);
     if (!wide) {
+        noteFailure(systemReason(ERROR_FILE_NOT_FOUND));
         return {};
     }
     Handle file(CreateFileW(wide->c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!file || GetFileType(file.get()) != FILE_TYPE_DISK ||
-        GetFileInformationByHandle(file.get(), &info) == 0 ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    if (!file) {
+        const DWORD error = GetLastError();
+        const DWORD attributes = GetFileAttributesW(wide->c_str());
+        const bool folder = attributes != INVALID_FILE_ATTRIBUTES &&
+                            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        noteFailure(folder ? std::string("Is a directory") : systemReason(error));
         return {};
     }
-    facts.device = info.dwVolumeSerialNumber;
-    facts.number = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
-    facts.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(file.get()) != FILE_TYPE_DISK ||
+        GetFileInformationByHandle(file.get(), &info) == 0 ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        noteFailure("not a regular file");
+        return {};
+    }
+    facts = factsOf(info);
     return file;
 }
 
@@ -161,8 +230,9 @@ std::wstring temporaryName(const std::wstring& target) {
            suffix + L".tmp";
 }
 
+// `input`: the file that must still be under the name, unchanged, at the move.
 WriteOutcome writeBeside(const std::wstring& target, std::optional<DWORD> oldAttributes,
-                         const Content& content) {
+                         const Content& content, const std::optional<FileFacts>& input) {
     const std::wstring base = baseOf(target);
     if (base.empty() || base == L"." || base == L"..") {
         return WriteOutcome::NotCreated;
@@ -205,6 +275,10 @@ WriteOutcome writeBeside(const std::wstring& target, std::optional<DWORD> oldAtt
             const DWORD kept = *oldAttributes & kKept;
             SetFileAttributesW(temporary.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
         }
+        if (input && !stillThere(target, *input)) {
+            DeleteFileW(temporary.c_str());
+            return WriteOutcome::InputChanged;
+        }
         if (MoveFileExW(temporary.c_str(), target.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
             DeleteFileW(temporary.c_str());
@@ -226,21 +300,24 @@ std::optional<FileFacts> measure(const std::string& name) {
 }
 
 ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
-                      std::span<std::uint8_t> into) {
+                      std::span<std::uint8_t> into, FileFacts* opened) {
     FileFacts facts;
     const Handle file = openDiskFileForReading(name, facts);
     if (!file) {
         return ReadOutcome::CannotOpen;
     }
+    if (opened != nullptr) {
+        *opened = facts;
+    }
     if (!facts.matches(measured)) {
-        return ReadOutcome::Changed;
+        return changed();
     }
     std::size_t got = 0;
     while (got < into.size()) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(into.size() - got, 1u << 30));
         DWORD n = 0;
         if (ReadFile(file.get(), into.data() + got, chunk, &n, nullptr) == 0 || n == 0) {
-            return ReadOutcome::Changed;
+            return changed();
         }
         got += n;
     }
@@ -259,23 +336,26 @@ ReadOutcome readInBlocks(const std::string& name, std::span<std::uint8_t> block,
     for (;;) {
         DWORD n = 0;
         if (ReadFile(file.get(), block.data(), chunk, &n, nullptr) == 0) {
-            return ReadOutcome::Changed;
+            return changed();
         }
         if (n == 0) {
             break;
         }
         total += n;
         if (total > facts.size) {
-            return ReadOutcome::Changed;
+            return changed();
         }
         consume(block.first(n));
     }
-    return total == facts.size ? ReadOutcome::Read : ReadOutcome::Changed;
+    return total == facts.size ? ReadOutcome::Read : changed();
 }
 
-WriteOutcome replaceFile(const std::string& name, const Content& content) {
+namespace {
+
+WriteOutcome replace(const std::string& name, const Content& content, const ReplaceTerms& terms) {
     const auto wide = wideName(name);
     if (!wide) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
         return WriteOutcome::NotCreated;
     }
     // Opening what is there (without changing it) tells a disk file from a device.
@@ -288,9 +368,15 @@ WriteOutcome replaceFile(const std::string& name, const Content& content) {
             // folder that does not exist: nothing changes.
             return WriteOutcome::NotCreated;
         }
-        return writeBeside(*wide, std::nullopt, content);
+        if (terms.onlyOverInput) {
+            return WriteOutcome::InputChanged;
+        }
+        return writeBeside(*wide, std::nullopt, content, std::nullopt);
     }
     if (GetFileType(existing.get()) != FILE_TYPE_DISK) {
+        if (terms.onlyOverInput) {
+            return WriteOutcome::InputChanged;
+        }
         // NUL, CON, a pipe: there is nothing to replace.
         const auto failed = writeContent(existing.get(), content);
         const bool closed = existing.close();
@@ -299,8 +385,26 @@ WriteOutcome replaceFile(const std::string& name, const Content& content) {
     BY_HANDLE_FILE_INFORMATION info{};
     const bool known = GetFileInformationByHandle(existing.get(), &info) != 0;
     existing.reset();
+    const bool overInput = known && terms.input && factsOf(info).sameFileAs(*terms.input);
+    if (terms.onlyOverInput && (!overInput || !factsOf(info).unchangedSince(*terms.input))) {
+        return WriteOutcome::InputChanged;
+    }
     return writeBeside(*wide, known ? std::optional<DWORD>(info.dwFileAttributes) : std::nullopt,
-                       content);
+                       content, overInput ? terms.input : std::nullopt);
+}
+
+}  // namespace
+
+WriteOutcome replaceFile(const std::string& name, const Content& content,
+                         const ReplaceTerms& terms) {
+    SetLastError(ERROR_SUCCESS);
+    const WriteOutcome outcome = replace(name, content, terms);
+    if (outcome != WriteOutcome::Written) {
+        const DWORD error = GetLastError();
+        const bool systemSaid = error != ERROR_SUCCESS && outcome != WriteOutcome::InputChanged;
+        noteFailure(systemSaid ? systemReason(error) : std::string(fallbackReason(outcome)));
+    }
+    return outcome;
 }
 
 }  // namespace tagwright::files

@@ -53,6 +53,12 @@ enum class Padding { None, ToPowerOfTwo };
 // appended tag) or ends with the image (a tag, if any, is inside it).
 enum class TagArea { Omitted, Included };
 
+// How a save treats the file the image was loaded from (files::ReplaceTerms).
+struct SaveTerms {
+    bool onlyOverInput = false;               // the save replaces its input or nothing
+    files::HeldSignals* keepHeld = nullptr;   // signals held past the replacement
+};
+
 class RomImage {
   public:
     static constexpr std::size_t kTagAreaSize = kSaveTagSize;
@@ -88,6 +94,8 @@ class RomImage {
     std::optional<std::int32_t> probeSize(const std::string& name, std::ostream& out = std::cout);
     // The file the last successful probeSize() measured.
     const std::optional<files::FileFacts>& probedFile() const { return probed_; }
+    // The file the last successful load() read.
+    const std::optional<files::FileFacts>& fileRead() const { return read_; }
     // Reads the whole file (size bytes) into the buffer and its first 192 bytes over
     // the working header. Reports a file that cannot be opened, and one that is not
     // the file measured: another size, or another file than `measured`.
@@ -96,9 +104,11 @@ class RomImage {
     // Writes the output file (see the layout above), padded to the next power of two
     // when asked, in one step: the name shows the old file until the new one is
     // complete and synced, and a failure leaves it as it was. A failure to write the
-    // padding is "Problem padding file".
+    // padding is "Problem padding file". A save that finds the file loaded under the
+    // name replaces it only if it is unchanged at that moment (and with
+    // `terms.onlyOverInput` replaces nothing else); otherwise "Problem writing file".
     bool write(const std::string& name, TagArea tagArea, std::ostream& out = std::cout,
-               Padding padding = Padding::None) const;
+               Padding padding = Padding::None, const SaveTerms& terms = {}) const;
 
     // --- in-memory operations ---
 
@@ -149,6 +159,7 @@ class RomImage {
     std::int32_t size_ = 0;
     std::int32_t emptySpaceOffset_ = -1;
     std::optional<files::FileFacts> probed_;
+    std::optional<files::FileFacts> read_;
     CartridgeHeader header_;
     CartridgeHeader defaultHeader_;
 };

@@ -24,6 +24,7 @@ bool reportWrite(files::WriteOutcome outcome, std::ostream& out) {
             out << kCannotPad << std::endl;
             return false;
         case files::WriteOutcome::WriteFailed:
+        case files::WriteOutcome::InputChanged:
             break;
     }
     out << "Problem writing file" << std::endl;
@@ -44,6 +45,7 @@ std::optional<std::int32_t> RomImage::probeSize(const std::string& name, std::os
     }
     if (facts->size > kLargestRom) {
         out << kRomTooLarge << std::endl;
+        files::noteFailure("too large (2 GiB or more)");
         return std::nullopt;
     }
     size_ = static_cast<std::int32_t>(facts->size);
@@ -60,8 +62,10 @@ bool RomImage::load(const std::string& name, std::ostream& out,
     // The size is the one this image was made for; the identity, when given, the probe's.
     files::FileFacts expected = measured.value_or(files::FileFacts{});
     expected.size = image.size();
-    switch (files::readWhole(name, expected, image)) {
+    files::FileFacts read;
+    switch (files::readWhole(name, expected, image, &read)) {
         case files::ReadOutcome::Read:
+            read_ = read;
             loadBytes(image);
             return true;
         case files::ReadOutcome::CannotOpen:
@@ -75,7 +79,7 @@ bool RomImage::load(const std::string& name, std::ostream& out,
 }
 
 bool RomImage::write(const std::string& name, TagArea tagArea, std::ostream& out,
-                     Padding padding) const {
+                     Padding padding, const SaveTerms& terms) const {
     if (!data_) {
         return false;
     }
@@ -86,7 +90,11 @@ bool RomImage::write(const std::string& name, TagArea tagArea, std::ostream& out
     content.fillByte = kPaddingByte;
     // What this stream holds must come out before anything written to the same descriptor.
     out.flush();
-    return reportWrite(files::replaceFile(name, content), out);
+    files::ReplaceTerms replace;
+    replace.input = read_;
+    replace.onlyOverInput = terms.onlyOverInput;
+    replace.keepHeld = terms.keepHeld;
+    return reportWrite(files::replaceFile(name, content, replace), out);
 }
 
 }  // namespace tagwright
