@@ -132,11 +132,14 @@ std::string summary(const PatchOutcome& outcome) {
 class HandledFiles {
   public:
     const std::string* nameOf(const files::FileFacts& file) const {
-        const auto found = std::find_if(files_.begin(), files_.end(),
-                                        [&file](const auto& known) { return known.first.sameFileAs(file); });
+        const auto found = std::find_if(files_.begin(), files_.end(), [&file](const auto& known) {
+            return known.first.sameFileAs(file);
+        });
         return found == files_.end() ? nullptr : &found->second;
     }
-    void add(const files::FileFacts& file, const std::string& name) { files_.emplace_back(file, name); }
+    void add(const files::FileFacts& file, const std::string& name) {
+        files_.emplace_back(file, name);
+    }
 
   private:
     std::vector<std::pair<files::FileFacts, std::string>> files_;
@@ -150,7 +153,8 @@ int inPlaceRun(std::span<const std::string> arguments, const CommandArguments& r
         const std::string prefix = "tagwright: " + terminalSafe(rom) + ": ";
         const auto before = files::measure(rom);
         if (const std::string* first = before ? handled.nameOf(*before) : nullptr) {
-            err << prefix << "same file as " << terminalSafe(*first) << ": passed over" << std::endl;
+            err << prefix << "same file as " << terminalSafe(*first) << ": passed over"
+                << std::endl;
             status = worstStatus(status, kExitUsage);
             continue;
         }

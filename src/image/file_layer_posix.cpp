@@ -1,76 +1,33 @@
-// The file layer on POSIX systems (Linux first: O_TMPFILE where the file system has it).
+// The file layer on POSIX systems (Linux first: O_TMPFILE where the file system has
+// it): reading, and the write that puts a new file in place of the name's target.
+// The walk from the name to that target is posix_name_walk.hpp; the new file itself,
+// posix_new_file.hpp.
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
-
-#ifdef __linux__
-#include <linux/fs.h>
-#include <linux/magic.h>
-#include <sys/ioctl.h>
-#include <sys/vfs.h>
-#endif
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
-#include <string_view>
 #include <utility>
 
 #include "image/file_attributes_posix.hpp"
 #include "image/file_layer.hpp"
+#include "image/posix_descriptor.hpp"
+#include "image/posix_name_walk.hpp"
+#include "image/posix_new_file.hpp"
 
 namespace tagwright::files {
 
 namespace {
-
-// --- small helpers -------------------------------------------------------------
-
-class Descriptor {
-  public:
-    Descriptor() = default;
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() { reset(); }
-    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Descriptor& operator=(Descriptor&& other) noexcept {
-        if (this != &other) {
-            reset();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    // Closes and tells whether the close succeeded (a failed close can mean lost data).
-    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
-    void reset() {
-        if (fd_ >= 0) {
-            (void)::close(std::exchange(fd_, -1));
-        }
-    }
-
-  private:
-    int fd_ = -1;
-};
 
 constexpr const char* kNotRegular = "not a regular file";
 constexpr const char* kChanged = "changed while being read";
 
 bool holdsNul(const std::string& name) {
     return name.find('\0') != std::string::npos;
-}
-
-FileFacts factsOf(const struct stat& st) {
-    constexpr std::int64_t kNanoseconds = 1'000'000'000;
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-            static_cast<std::uint64_t>(st.st_size),
-            static_cast<std::int64_t>(st.st_mtim.tv_sec) * kNanoseconds + st.st_mtim.tv_nsec};
 }
 
 // A regular file opened for reading. The name is looked at first, so that a FIFO or
@@ -145,7 +102,8 @@ class SignalGuard {
     // Leaves the signals blocked when this guard ends; `held` unblocks them.
     void handOver(HeldSignals& held) {
         if (std::exchange(active_, false)) {
-            held.hold([previous = previous_] { (void)sigprocmask(SIG_SETMASK, &previous, nullptr); });
+            held.hold(
+                [previous = previous_] { (void)sigprocmask(SIG_SETMASK, &previous, nullptr); });
         }
     }
 
@@ -181,15 +139,6 @@ std::optional<WriteOutcome> writeContent(int fd, const Content& content, const S
     });
 }
 
-// --- resolving the output name -------------------------------------------------
-//
-// The output name is walked from descriptors, the way the kernel walks it for
-// open(O_CREAT): the folder part is opened (the kernel follows every link in it), the
-// last part is looked at without following, and a link there is read and its target
-// taken from the folder that holds the link, so no path text is ever joined. A link in
-// a sticky world-writable folder is followed only when its owner is the caller or the
-// folder's owner, as fs.protected_symlinks has it, whatever that setting says here.
-
 // Whether the binary is built to use the named temporary file only, as where the
 // file system has no unnamed ones; the tests run that path through such a build.
 #ifdef TAGWRIGHT_NAMED_TEMPORARY_ONLY
@@ -197,304 +146,6 @@ constexpr bool kUnnamedFirst = false;
 #else
 constexpr bool kUnnamedFirst = true;
 #endif
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string baseOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A folder to work in. One the program may not list (a drop box) is opened as a
-// path only, which still serves every *at() call.
-struct Folder {
-    Descriptor fd;
-    bool listable = false;
-};
-
-Folder openFolder(int from, const std::string& path) {
-    Folder folder;
-    folder.fd = Descriptor(::openat(from, path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    folder.listable = static_cast<bool>(folder.fd);
-#ifdef O_PATH
-    if (!folder.fd && errno == EACCES) {
-        folder.fd = Descriptor(::openat(from, path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    }
-#endif
-    return folder;
-}
-
-// Whether the kernel's rule for links in sticky world-writable folders lets the
-// caller follow this link.
-bool mayFollow(int folder, const struct stat& link) {
-    struct stat st {};
-    if (::fstat(folder, &st) != 0) {
-        return false;
-    }
-    const mode_t shared = S_ISVTX | S_IWOTH;
-    return (st.st_mode & shared) != shared || link.st_uid == ::geteuid() ||
-           link.st_uid == st.st_uid;
-}
-
-// Whether the folder is this process's own table of open descriptors (/proc/self/fd,
-// /proc/thread-self/fd, however it was reached).
-bool isOwnDescriptorTable(int folder) {
-#ifdef __linux__
-    struct statfs fs {};
-    struct stat st {};
-    if (::fstatfs(folder, &fs) != 0 || fs.f_type != PROC_SUPER_MAGIC || ::fstat(folder, &st) != 0) {
-        return false;
-    }
-    for (const char* table : {"/proc/self/fd", "/proc/thread-self/fd"}) {
-        struct stat own {};
-        if (::stat(table, &own) == 0 && own.st_dev == st.st_dev && own.st_ino == st.st_ino) {
-            return true;
-        }
-    }
-#else
-    (void)folder;
-#endif
-    return false;
-}
-
-// The descriptor number an entry of the descriptor table stands for, spelled as the
-// kernel spells it (no sign, no leading zero).
-std::optional<int> descriptorNumber(const std::string& entry) {
-    if (entry.empty() || entry.size() > 9 || (entry.size() > 1 && entry[0] == '0') ||
-        !std::all_of(entry.begin(), entry.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return std::nullopt;
-    }
-    return std::stoi(entry);
-}
-
-struct Target {
-    enum class Kind { Descriptor, Special, File, Unreachable } kind = Kind::Unreachable;
-    bool isFile(const FileFacts& facts) const {
-        return existing && factsOf(*existing).sameFileAs(facts);
-    }
-    int descriptor = -1;  // Kind::Descriptor
-    Folder folder;        // Kind::Special and Kind::File: where the name is
-    std::string base;     // and the name in it
-    std::optional<struct stat> existing;  // Kind::File: the regular file there now
-};
-
-// Follows the name through symbolic links to what is finally written.
-Target resolve(const std::string& name) {
-    Target target;
-    Folder folder = openFolder(AT_FDCWD, folderOf(name));
-    std::string base = baseOf(name);
-    for (int links = 0; links <= kMaxLinks; ++links) {
-        if (!folder.fd || base.empty()) {
-            return target;
-        }
-        struct stat st {};
-        if (isOwnDescriptorTable(folder.fd.get())) {
-            const auto number = descriptorNumber(base);
-            if (!number || *number == folder.fd.get() ||
-                ::fstatat(folder.fd.get(), base.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-                ::fcntl(*number, F_GETFD) == -1) {
-                return target;  // nothing is open under that number
-            }
-            target.kind = Target::Kind::Descriptor;
-            target.descriptor = *number;
-            return target;
-        }
-        if (::fstatat(folder.fd.get(), base.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            // Not there yet: create it. Any other reason (a name too long, a folder
-            // that may not be searched) is a file that cannot be created.
-            if (errno == ENOENT) {
-                errno = 0;  // not a failure: the name is free
-                target.kind = Target::Kind::File;
-                target.folder = std::move(folder);
-                target.base = std::move(base);
-            }
-            return target;
-        }
-        if (!S_ISLNK(st.st_mode)) {
-            target.kind = S_ISREG(st.st_mode) ? Target::Kind::File : Target::Kind::Special;
-            if (S_ISREG(st.st_mode)) {
-                target.existing = st;
-            }
-            target.folder = std::move(folder);
-            target.base = std::move(base);
-            return target;
-        }
-        if (!mayFollow(folder.fd.get(), st)) {
-            return target;
-        }
-        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
-        const ssize_t n = ::readlinkat(folder.fd.get(), base.c_str(), link.data(), link.size());
-        if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) {
-            return target;  // changed under us, or unreadable
-        }
-        link.resize(static_cast<std::size_t>(n));
-        // A relative link is taken from the folder holding it, an absolute one from the root.
-        Folder next = openFolder(link.front() == '/' ? AT_FDCWD : folder.fd.get(), folderOf(link));
-        folder = std::move(next);
-        base = baseOf(link);
-    }
-    return target;  // a loop, or a chain longer than the system follows
-}
-
-// Whether nothing may be removed or renamed in the folder (chattr +a): a named
-// temporary file could never be taken away again there.
-bool isAppendOnly(const Folder& folder) {
-#if defined(__linux__) && defined(FS_IOC_GETFLAGS)
-    int flags = 0;
-    return folder.listable && ::ioctl(folder.fd.get(), FS_IOC_GETFLAGS, &flags) == 0 &&
-           (flags & FS_APPEND_FL) != 0;
-#else
-    (void)folder;
-    return false;
-#endif
-}
-
-// --- the new file beside the target --------------------------------------------
-
-// Random-enough characters for a temporary name; exclusivity comes from O_EXCL.
-std::string randomSuffix() {
-    std::uint32_t value = 0;
-    if (::getentropy(&value, sizeof value) != 0) {
-        timespec now{};
-        (void)::clock_gettime(CLOCK_MONOTONIC, &now);
-        value = static_cast<std::uint32_t>(now.tv_nsec) ^ static_cast<std::uint32_t>(::getpid());
-    }
-    char text[9];
-    (void)std::snprintf(text, sizeof text, "%08x", value);
-    return text;
-}
-
-std::string temporaryName(const std::string& base) {
-    constexpr std::size_t kStemLimit = 64;  // keeps the name well within NAME_MAX
-    // Appended piece by piece: "." + std::string trips a false -Wrestrict in GCC 12 -O3.
-    std::string name = ".";
-    name += std::string_view(base).substr(0, kStemLimit);
-    name += ".tagwright-";
-    name += randomSuffix();
-    name += ".tmp";
-    return name;
-}
-
-// The new file while it is being made. Its destructor removes what exists of it
-// unless it was committed or linked in under the final name.
-class NewFile {
-  public:
-    NewFile(int folder, std::string base) : folder_(folder), base_(std::move(base)) {}
-    ~NewFile() { discard(); }
-    NewFile(const NewFile&) = delete;
-    NewFile& operator=(const NewFile&) = delete;
-
-    // Creates the file, unnamed with `unnamedMode` when `unnamed` and the file system
-    // allows it (no one can open it before it has a name), otherwise, if `namedAllowed`,
-    // under a temporary name with mode 0600.
-    bool create(bool unnamed, mode_t unnamedMode, bool namedAllowed) {
-#ifdef O_TMPFILE
-        if (unnamed) {
-            fd_ = Descriptor(::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, unnamedMode));
-            if (fd_) {
-                return true;
-            }
-        }
-#else
-        (void)unnamed;
-        (void)unnamedMode;
-#endif
-        return namedAllowed && createNamed();
-    }
-
-    int fd() const {
-        return fd_.get();
-    }
-    bool named() const {
-        return !name_.empty();
-    }
-
-    // Links an unnamed file in under `name`, which must not exist. Fails with errno
-    // EEXIST when it does.
-    bool linkAs(const std::string& name) {
-        const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
-        return ::linkat(AT_FDCWD, self.c_str(), folder_, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-               (errno != EEXIST &&
-                ::linkat(fd_.get(), "", folder_, name.c_str(), AT_EMPTY_PATH) == 0);
-    }
-
-    // Gives an unnamed file its temporary name; a named one has it already.
-    bool giveName() {
-        if (named()) {
-            return true;
-        }
-        for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            std::string candidate = temporaryName(base_);
-            if (linkAs(candidate)) {
-                name_ = std::move(candidate);
-                return true;
-            }
-            if (errno != EEXIST) {
-                return false;
-            }
-        }
-        return false;
-    }
-
-    // Renames the file over the target, after checking that its name is still ours.
-    bool commit() {
-        struct stat mine {};
-        struct stat underName {};
-        if (::fstat(fd_.get(), &mine) != 0 ||
-            ::fstatat(folder_, name_.c_str(), &underName, AT_SYMLINK_NOFOLLOW) != 0 ||
-            mine.st_dev != underName.st_dev || mine.st_ino != underName.st_ino) {
-            name_.clear();  // whatever is under that name now is not ours to remove
-            return false;
-        }
-        if (::renameat(folder_, name_.c_str(), folder_, base_.c_str()) != 0) {
-            return false;
-        }
-        name_.clear();
-        return true;
-    }
-
-    bool close() {
-        return fd_.close();
-    }
-
-    void discard() {
-        if (!name_.empty()) {
-            (void)::unlinkat(folder_, name_.c_str(), 0);
-            name_.clear();
-        }
-        fd_.reset();
-    }
-
-  private:
-    static constexpr int kAttempts = 64;
-
-    bool createNamed() {
-        for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            std::string candidate = temporaryName(base_);
-            fd_ = Descriptor(::openat(folder_, candidate.c_str(),
-                                      O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600));
-            if (fd_) {
-                name_ = std::move(candidate);
-                return true;
-            }
-            if (errno != EEXIST) {
-                return false;
-            }
-        }
-        return false;
-    }
-
-    int folder_;
-    std::string base_;
-    Descriptor fd_;
-    std::string name_;  // while the file has a name of its own in the folder
-};
 
 // Writes to a descriptor or device directly; there is nothing to replace.
 WriteOutcome writeDirectly(int fd, const Content& content) {
@@ -522,9 +173,6 @@ void syncFolder(const Folder& folder) {
     }
 }
 
-// A new name gets an unnamed file linked straight in (nothing else ever appears in
-// the folder); a file to replace gets a new one renamed over it, by way of a
-// temporary name.
 // Whether `base` in the folder, not followed, is still the file `before` describes.
 bool stillThere(int folder, const std::string& base, const FileFacts& before) {
     struct stat st {};
@@ -532,7 +180,10 @@ bool stillThere(int folder, const std::string& base, const FileFacts& before) {
            factsOf(st).unchangedSince(before);
 }
 
-// `input`: the file that must still be under the name, unchanged, at the rename.
+// A new name gets an unnamed file linked straight in (nothing else ever appears in
+// the folder); a file to replace gets a new one renamed over it, by way of a
+// temporary name. `input`: the file that must still be under the name, unchanged,
+// at the rename.
 WriteOutcome writeBeside(const Target& target, const Content& content,
                          const std::optional<FileFacts>& input, HeldSignals* keepHeld) {
     const int folder = target.folder.fd.get();
@@ -688,7 +339,8 @@ WriteOutcome replace(const std::string& name, const Content& content, const Repl
     }
     const Target target = resolve(name);
     const bool overInput = terms.input && target.isFile(*terms.input);
-    if (terms.onlyOverInput && (!overInput || !factsOf(*target.existing).unchangedSince(*terms.input))) {
+    if (terms.onlyOverInput &&
+        (!overInput || !factsOf(*target.existing).unchangedSince(*terms.input))) {
         return WriteOutcome::InputChanged;
     }
     switch (target.kind) {
