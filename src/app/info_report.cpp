@@ -67,13 +67,11 @@ ReadFile readFile(const std::string& name, std::vector<std::uint8_t>& block) {
     return read;
 }
 
-// Looks for the commands that mend the file, on the file loaded a second time as a
-// save loads it: only files whose readers disagree need them, so the first read keeps
-// nothing. A file that cannot be loaded again (or has another size now) gets none.
-// Commands are judged under the file's own name, as --in-place writes it; when a
-// reader refuses that name, under the name to rename it to, and none is looked for
-// when the file renamed is all it needs.
-void findCommandsFor(FileReport& report) {
+// Looks for the commands that mend the file, tried on the bytes already read: only
+// files whose readers disagree need them. Commands are judged under the file's own
+// name, as --in-place writes it; when a reader refuses that name, under the name to
+// rename it to, and none is looked for when the file renamed is all it needs.
+void findCommandsFor(FileReport& report, std::span<const std::uint8_t> bytes) {
     if (!report.verdict.needsCommand() ||
         report.facts.size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
         return;
@@ -90,12 +88,7 @@ void findCommandsFor(FileReport& report) {
             return;
         }
     }
-    std::ostream discard(nullptr);
-    RomImage image(static_cast<std::int32_t>(report.facts.size), discard);
-    if (image.hasBuffer() && image.load(report.facts.name, discard)) {
-        findCommands(report.verdict, report.facts,
-                     image.buffer().first(static_cast<std::size_t>(image.size())), judgedName);
-    }
+    findCommands(report.verdict, report.facts, bytes, judgedName);
 }
 
 }  // namespace
@@ -133,13 +126,13 @@ int infoMode(std::span<const std::string> names, InfoFormat format, std::ostream
             continue;
         }
         GameNeeds needs = judgeGameNeeds(read.bytes, trialRunner());
-        read.bytes = {};
         FileReport report = reportOf(std::move(*read.facts), std::move(needs));
         try {
-            findCommandsFor(report);
+            findCommandsFor(report, read.bytes);
         } catch (const std::bad_alloc&) {
             report.verdict.commands.clear();  // no room to try commands: none named
         }
+        read.bytes = {};
         if (format == InfoFormat::Json) {
             out << jsonReport(report) << std::endl;
         } else {
