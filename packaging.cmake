@@ -33,5 +33,16 @@ if(DPKG_SHLIBDEPS)
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1")
 endif()
+# The trial run opens libmgba when it needs it, so dpkg-shlibdeps cannot see it: the
+# package recommends it by the Debian name of its soname (libmgba.so.0.10: libmgba0.10).
+if(TAGWRIGHT_LIBMGBA_SONAME MATCHES "^lib([A-Za-z0-9+_-]+)\\.so\\.([0-9.]+)$")
+  set(mgba_name "${CMAKE_MATCH_1}")
+  set(mgba_version "${CMAKE_MATCH_2}")
+  set(mgba_package "lib${mgba_name}${mgba_version}")
+  if(mgba_name MATCHES "[0-9]$")
+    set(mgba_package "lib${mgba_name}-${mgba_version}")
+  endif()
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "${mgba_package}")
+endif()
 
 include(CPack)

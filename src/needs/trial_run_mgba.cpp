@@ -1,10 +1,18 @@
 // The trial run on mGBA's core (libmgba): the processor's memory functions are wrapped,
 // so that every load and store the game's code makes passes the tracer first.
+//
+// libmgba is opened on the first trial run rather than linked: it brings some 170
+// libraries with it (codecs, GL, Lua), whose loading would cost every start of the
+// program about 0.14 s of processor time, trial or not. Where it cannot be opened, the
+// run says so and the judgement goes on without it.
+#include <dlfcn.h>
 #include <time.h>
 
 #include <array>
 #include <cstdarg>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <type_traits>
 
@@ -23,9 +31,58 @@ extern "C" {
 #include <mgba-util/vfs.h>
 }
 
+#ifndef TAGWRIGHT_LIBMGBA_SONAME
+#error "TAGWRIGHT_LIBMGBA_SONAME names the libmgba to open (its soname)"
+#endif
+
 namespace tagwright {
 
 namespace {
+
+// The functions of libmgba the trial calls, and its version text.
+struct Mgba {
+    decltype(&::GBACoreCreate) coreCreate = nullptr;
+    decltype(&::GBASavedataForceType) savedataForceType = nullptr;
+    decltype(&::VFileFromConstMemory) fileFromConstMemory = nullptr;
+    decltype(&::mCoreConfigDeinit) coreConfigDeinit = nullptr;
+    decltype(&::mCoreInitConfig) coreInitConfig = nullptr;
+    decltype(&::mLogSetDefaultLogger) logSetDefaultLogger = nullptr;
+    decltype(&::mTimingDeschedule) timingDeschedule = nullptr;
+    decltype(&::mTimingIsScheduled) timingIsScheduled = nullptr;
+    const char* const* version = nullptr;
+};
+
+template <typename T>
+bool bind(void* handle, const char* name, T& to) {
+    void* found = ::dlsym(handle, name);
+    std::memcpy(&to, &found, sizeof to);  // an object pointer to a function pointer, as POSIX allows
+    return found != nullptr;
+}
+
+// libmgba, opened once on first use and kept open; nullptr when it cannot be.
+const Mgba* mgba() {
+    static const std::optional<Mgba> opened = []() -> std::optional<Mgba> {
+        void* handle = ::dlopen(TAGWRIGHT_LIBMGBA_SONAME, RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) {
+            return std::nullopt;
+        }
+        Mgba m;
+        if (bind(handle, "GBACoreCreate", m.coreCreate) &&
+            bind(handle, "GBASavedataForceType", m.savedataForceType) &&
+            bind(handle, "VFileFromConstMemory", m.fileFromConstMemory) &&
+            bind(handle, "mCoreConfigDeinit", m.coreConfigDeinit) &&
+            bind(handle, "mCoreInitConfig", m.coreInitConfig) &&
+            bind(handle, "mLogSetDefaultLogger", m.logSetDefaultLogger) &&
+            bind(handle, "mTimingDeschedule", m.timingDeschedule) &&
+            bind(handle, "mTimingIsScheduled", m.timingIsScheduled) &&
+            bind(handle, "projectVersion", m.version)) {
+            return m;
+        }
+        (void)::dlclose(handle);
+        return std::nullopt;
+    }();
+    return opened ? &*opened : nullptr;
+}
 
 constexpr std::uint32_t kSaveBase = 0x0E000000;
 constexpr std::uint32_t kFlashCommandAddress = 0x0E005555;
@@ -119,7 +176,7 @@ struct Tracer {
     void store(const ARMCore* cpu, std::uint32_t address, std::uint32_t value, int width) {
         if (inSaveArea(address)) {
             if (undecided() && width == 1 && folded(address) == kFlashCommandAddress) {
-                GBASavedataForceType(&gba->memory.savedata, SAVEDATA_FLASH1M);
+                mgba()->savedataForceType(&gba->memory.savedata, SAVEDATA_FLASH1M);
             }
             written = true;
             access(cpu, address, value, width, true);
@@ -133,8 +190,8 @@ struct Tracer {
     void settle() {
         GBASavedata& savedata = gba->memory.savedata;
         if ((savedata.type == SAVEDATA_FLASH512 || savedata.type == SAVEDATA_FLASH1M) &&
-            savedata.timing != nullptr && mTimingIsScheduled(savedata.timing, &savedata.dust)) {
-            mTimingDeschedule(savedata.timing, &savedata.dust);
+            savedata.timing != nullptr && mgba()->timingIsScheduled(savedata.timing, &savedata.dust)) {
+            mgba()->timingDeschedule(savedata.timing, &savedata.dust);
         }
     }
 
@@ -251,17 +308,20 @@ std::uint32_t keysFor(std::uint32_t frame) {
 
 struct CoreDeleter {
     void operator()(mCore* core) const {
-        mCoreConfigDeinit(&core->config);
+        mgba()->coreConfigDeinit(&core->config);
         core->deinit(core);
     }
 };
 
 }  // namespace
 
-bool trialRunAvailable() { return true; }
+bool trialRunAvailable() { return mgba() != nullptr; }
 
 const char* trialCoreName() {
-    static const std::string name = std::string("mGBA ") + projectVersion;
+    if (mgba() == nullptr) {
+        return nullptr;
+    }
+    static const std::string name = std::string("mGBA ") + *mgba()->version;
     return name.c_str();
 }
 
@@ -272,16 +332,21 @@ TrialTrace traceTrialRun(std::span<const std::uint8_t> rom, std::uint32_t frames
         trace.notRun = "the ROM does not start with a jump, so it cannot run";
         return trace;
     }
+    const Mgba* const lib = mgba();
+    if (lib == nullptr) {
+        trace.notRun = "the emulator core (" TAGWRIGHT_LIBMGBA_SONAME ") could not be opened";
+        return trace;
+    }
     const double start = threadSeconds();
-    mLogSetDefaultLogger(&quietLogger);
-    mCore* core = GBACoreCreate();
+    lib->logSetDefaultLogger(&quietLogger);
+    mCore* core = lib->coreCreate();
     if (core == nullptr || !core->init(core)) {
         return trace;
     }
     std::unique_ptr<mCore, CoreDeleter> owner(core);
-    mCoreInitConfig(core, nullptr);  // settings in memory only: no port, so no file is read
+    lib->coreInitConfig(core, nullptr);  // settings in memory only: no port, so no file is read
     // The ROM is read from memory; the core keeps the VFile and closes it at deinit.
-    VFile* vf = VFileFromConstMemory(rom.data(), rom.size());
+    VFile* vf = lib->fileFromConstMemory(rom.data(), rom.size());
     if (vf == nullptr || !core->loadROM(core, vf)) {
         if (vf != nullptr) {
             vf->close(vf);
