@@ -135,5 +135,59 @@ TEST(GameNeeds, FlashCommandRoutineBehindAGap) {
     EXPECT_EQ(gap.outcome, SaveMemory::Unknown) << describe(gap);
 }
 
+// Save code that is never reached is still reported, wherever it builds its address:
+// loads from literals at the far ends of their reach (ARM 4092 bytes on and 4088 back,
+// Thumb 1020 on), across 4 KiB boundaries, and addresses built without a literal.
+TEST(GameNeeds, SaveCodeNotReachedIsFoundAtEveryReach) {
+    struct Piece {
+        std::uint32_t at;
+        std::vector<std::uint8_t> bytes;
+    };
+    auto arm = [](std::initializer_list<std::uint32_t> words) {
+        std::vector<std::uint8_t> out;
+        for (const std::uint32_t w : words) {
+            for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(w >> (8 * i)));
+        }
+        return out;
+    };
+    auto thumb = [](std::initializer_list<std::uint16_t> halves) {
+        std::vector<std::uint8_t> out;
+        for (const std::uint16_t h : halves) {
+            out.push_back(static_cast<std::uint8_t>(h));
+            out.push_back(static_cast<std::uint8_t>(h >> 8));
+        }
+        return out;
+    };
+    const std::vector<std::uint8_t> sram = arm({0x0E000000});
+    const struct {
+        const char* name;
+        std::vector<Piece> pieces;
+    } cases[] = {
+        // ldr r0, [pc, #4092]; mov r1, #1; strb r1, [r0]: the literal two blocks on
+        {"ARM, literal 4092 on", {{0x1FFC, arm({0xE59F0FFC, 0xE3A01001, 0xE5C01000})}, {0x3000, sram}}},
+        // ldr r0, [pc, #-4088], the literal a block back
+        {"ARM, literal 4088 back", {{0x2FF8, arm({0xE51F0FF8, 0xE3A01001, 0xE5C01000})}, {0x2008, sram}}},
+        // ldr r0, [pc, #1020]; movs r1, #1; strb r1, [r0]
+        {"Thumb, literal 1020 on", {{0x1FFE, thumb({0x48FF, 0x2101, 0x7001})}, {0x23FC, sram}}},
+        // movs r0, #0x0E; lsls r0, r0, #24; movs r1, #1; strb r1, [r0]: no literal at all
+        {"Thumb, address built", {{0x2FFC, thumb({0x200E, 0x0600, 0x2101, 0x7001})}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::uint8_t> image(0x4000, 0);
+        const auto branchToItself = arm({0xEAFFFFFE});
+        std::copy(branchToItself.begin(), branchToItself.end(), image.begin());
+        for (const Piece& piece : c.pieces) {
+            std::copy(piece.bytes.begin(), piece.bytes.end(), image.begin() + piece.at);
+        }
+        const GameNeeds needs = judgeGameCode(image);
+        bool found = false;
+        for (const NeedEvidence& item : needs.evidence) {
+            found = found || (item.sureness == Sureness::Unreached && item.memory == SaveMemory::Sram);
+        }
+        EXPECT_TRUE(found) << describe(needs);
+    }
+}
+
 }  // namespace
 }  // namespace tagwright

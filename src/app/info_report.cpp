@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 #include <vector>
@@ -23,17 +24,36 @@ namespace tagwright {
 
 namespace {
 
-constexpr std::size_t kReadBlock = std::size_t{1} << 20;
+constexpr std::size_t kScanBlock = std::size_t{1} << 17;
+
+// Memory for one file's bytes, kept from one file to the next and never cleared
+// (every byte used is read into it first): a batch allocates it once, instead of
+// paying for fresh pages for every file.
+class FileBuffer {
+  public:
+    std::span<std::uint8_t> take(std::size_t size) {
+        if (size > capacity_) {
+            data_.reset();
+            data_.reset(new std::uint8_t[size]);
+            capacity_ = size;
+        }
+        return {data_.get(), size};
+    }
+
+  private:
+    std::unique_ptr<std::uint8_t[]> data_;
+    std::size_t capacity_ = 0;
+};
 
 struct ReadFile {
     const char* problem = nullptr;
     std::optional<ArchiveKind> archive;  // read, but an archive: not reported as a ROM
     std::optional<ImageFacts> facts;
-    std::vector<std::uint8_t> bytes;  // the whole file, for the judgement of its code
+    std::span<const std::uint8_t> bytes;  // the whole file, for the judgement of its code
 };
 
-// Reads the file in blocks, each fed to the scan and kept for the code's judgement.
-ReadFile readFile(const std::string& name, std::vector<std::uint8_t>& block) {
+// Reads the whole file into `buffer`, scanning each part as it arrives.
+ReadFile readFile(const std::string& name, FileBuffer& buffer) {
     ReadFile read;
     const auto measured = files::measure(name);
     if (!measured) {
@@ -44,26 +64,22 @@ ReadFile readFile(const std::string& name, std::vector<std::uint8_t>& block) {
         read.problem = kRomTooLarge;
         return read;
     }
+    const auto bytes = buffer.take(static_cast<std::size_t>(measured->size));
     ImageScanner scanner(name, measured->size);
-    read.bytes.reserve(static_cast<std::size_t>(measured->size));
-    files::FileFacts facts;
-    bool first = true;
-    const auto consume = [&](std::span<const std::uint8_t> part) {
-        if (first) {  // blocks are 1 MiB: the first holds the magic bytes, if any
-            read.archive = archiveKindOf(part.first(std::min(part.size(), kArchiveMagicLength)));
-            first = false;
-        }
-        scanner.feed(part);
-        read.bytes.insert(read.bytes.end(), part.begin(), part.end());
-    };
-    const auto outcome = files::readInBlocks(name, std::span<std::uint8_t>(block), consume, facts);
-    if (outcome == files::ReadOutcome::CannotOpen) {
-        read.problem = kCannotOpenRom;
-    } else if (outcome != files::ReadOutcome::Read || !facts.matches(*measured)) {
-        read.problem = kCannotReadRom;
-    } else {
-        read.facts = scanner.finish();
+    const auto scan = [&scanner](std::span<const std::uint8_t> part) { scanner.feed(part); };
+    switch (files::readWhole(name, *measured, bytes, nullptr, scan, kScanBlock)) {
+        case files::ReadOutcome::CannotOpen:
+            read.problem = kCannotOpenRom;
+            return read;
+        case files::ReadOutcome::Changed:
+            read.problem = kCannotReadRom;
+            return read;
+        case files::ReadOutcome::Read:
+            break;
     }
+    read.bytes = bytes;
+    read.archive = archiveKindOf(bytes.first(std::min(bytes.size(), kArchiveMagicLength)));
+    read.facts = scanner.finish();
     return read;
 }
 
@@ -94,7 +110,7 @@ void findCommandsFor(FileReport& report, std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 int infoMode(std::span<const std::string> names, InfoFormat format, std::ostream& out) {
-    std::vector<std::uint8_t> block(kReadBlock);
+    FileBuffer buffer;
     int status = kInfoAllGood;
     bool firstFile = true;
     for (const std::string& name : names) {
@@ -105,7 +121,7 @@ int infoMode(std::span<const std::string> names, InfoFormat format, std::ostream
             out << '\n';
         }
         firstFile = false;
-        ReadFile read = readFile(name, block);
+        ReadFile read = readFile(name, buffer);
         if (read.problem == nullptr && read.archive) {
             const std::string refusal = archiveRefusal(*read.archive);
             if (format == InfoFormat::Json) {
@@ -132,7 +148,6 @@ int infoMode(std::span<const std::string> names, InfoFormat format, std::ostream
         } catch (const std::bad_alloc&) {
             report.verdict.commands.clear();  // no room to try commands: none named
         }
-        read.bytes = {};
         if (format == InfoFormat::Json) {
             out << jsonReport(report) << std::endl;
         } else {

@@ -266,7 +266,8 @@ std::optional<FileFacts> measure(const std::string& name) {
 }
 
 ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
-                      std::span<std::uint8_t> into, FileFacts* opened) {
+                      std::span<std::uint8_t> into, FileFacts* opened, const PartRead& consume,
+                      std::size_t part) {
     struct stat st {};
     const Descriptor fd = openRegularForReading(name, st);
     if (!fd) {
@@ -279,15 +280,19 @@ ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
         noteFailure(kChanged);
         return ReadOutcome::Changed;
     }
+    const std::size_t most = consume && part > 0 ? part : into.size();
     std::size_t got = 0;
     while (got < into.size()) {
-        const ssize_t n = ::read(fd.get(), into.data() + got, into.size() - got);
+        const ssize_t n = ::read(fd.get(), into.data() + got, std::min(most, into.size() - got));
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
             noteFailure(n < 0 ? std::strerror(errno) : kChanged);
             return ReadOutcome::Changed;
+        }
+        if (consume) {
+            consume(into.subspan(got, static_cast<std::size_t>(n)));
         }
         got += static_cast<std::size_t>(n);
     }

@@ -300,7 +300,8 @@ std::optional<FileFacts> measure(const std::string& name) {
 }
 
 ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
-                      std::span<std::uint8_t> into, FileFacts* opened) {
+                      std::span<std::uint8_t> into, FileFacts* opened, const PartRead& consume,
+                      std::size_t part) {
     FileFacts facts;
     const Handle file = openDiskFileForReading(name, facts);
     if (!file) {
@@ -312,12 +313,16 @@ ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
     if (!facts.matches(measured)) {
         return changed();
     }
+    const std::size_t most = consume && part > 0 ? std::min<std::size_t>(part, 1u << 30) : 1u << 30;
     std::size_t got = 0;
     while (got < into.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(into.size() - got, 1u << 30));
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(into.size() - got, most));
         DWORD n = 0;
         if (ReadFile(file.get(), into.data() + got, chunk, &n, nullptr) == 0 || n == 0) {
             return changed();
+        }
+        if (consume) {
+            consume(into.subspan(got, n));
         }
         got += n;
     }

@@ -1,5 +1,8 @@
 #include "needs/code_sweep.hpp"
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
 #include <unordered_set>
 
 #include "needs/arm_decoder.hpp"
@@ -19,6 +22,16 @@ std::uint16_t read16(std::span<const std::uint8_t> rom, std::size_t offset) {
 std::uint32_t read32(std::span<const std::uint8_t> rom, std::size_t offset) {
     return std::uint32_t{read16(rom, offset)} | std::uint32_t{read16(rom, offset + 2)} << 16;
 }
+// Eight bytes as one little-endian number: one load where the machine is little-endian.
+std::uint64_t read64(std::span<const std::uint8_t> rom, std::size_t offset) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint64_t value = 0;
+        std::memcpy(&value, rom.data() + offset, sizeof value);
+        return value;
+    } else {
+        return std::uint64_t{read32(rom, offset)} | std::uint64_t{read32(rom, offset + 4)} << 32;
+    }
+}
 
 bool saveLiteral(std::uint32_t v) {
     return (v >> 16) == 0x0E00 || v == 0x0D000000 || v == 0x0DFFFF00;
@@ -31,54 +44,136 @@ public:
         : rom_(rom), reached_(reached), memory_(rom) {}
 
     ProtocolFindings run() {
+        literalBlocks_.assign((rom_.size() >> kBlockShift) + 1, false);
         const std::size_t size = rom_.size() & ~std::size_t{3};
-        for (std::size_t at = 0xC0; at + 4 <= size; at += 4) {
-            const std::uint32_t word = read32(rom_, at);
-            // ARM LDR Rd, [PC, #+-imm12] reading a save literal.
-            if ((word & 0x0F7F0000) == 0x051F0000) {
-                const std::uint32_t imm = word & 0xFFF;
-                const std::uint64_t target =
-                    (word >> 23 & 1) != 0u ? at + 8 + imm : at + 8 - std::uint64_t{imm};
-                if (target % 4 == 0 && target + 4 <= rom_.size() && saveLiteral(read32(rom_, static_cast<std::size_t>(target)))) {
-                    window(static_cast<std::uint32_t>(at), false);
+        std::size_t at = 0xC0;
+        markLiteralBlock(0);
+        markLiteralBlock(1);
+        while (at + 16 <= size) {
+            // One block of 4 KiB at a time, whose nearness to a literal holds throughout;
+            // the block two ahead is marked first, while this one is still in the cache.
+            const std::size_t block = at >> kBlockShift;
+            markLiteralBlock(block + 2);
+            const std::size_t blockEnd = std::min(size - 8, (block + 1) << kBlockShift);
+            const bool near = nearLiteral(block);
+            for (; at < blockEnd; at += 8) {
+                const std::uint64_t x = read64(rom_, at);
+                if (mayBuildSaveAddress(x, read64(rom_, at + 2)) || (near && mayLoadLiteral(x))) {
+                    examine(at);
+                    examine(at + 4);
                 }
             }
-            // ARM MOV Rd, #imm (any condition, S or not).
-            if ((word & 0x0FEF0000) == 0x03A00000) {
-                const ArmInsn insn = decodeArm(word, kRomBase + static_cast<std::uint32_t>(at));
-                if (saveBase(insn.operand.value)) {
-                    window(static_cast<std::uint32_t>(at), false);
-                }
-            }
-            for (std::size_t half = at; half < at + 4; half += 2) {
-                const std::uint16_t h = read16(rom_, half);
-                // Thumb LDR Rd, [PC, #imm8*4] reading a save literal.
-                if ((h & 0xF800) == 0x4800) {
-                    const std::size_t target = ((half + 4) & ~std::size_t{3}) + std::size_t{h & 0xFFu} * 4;
-                    if (target + 4 <= rom_.size() && saveLiteral(read32(rom_, target))) {
-                        window(static_cast<std::uint32_t>(half), true);
-                    }
-                    continue;
-                }
-                // MOVS Rd, #imm8 then LSLS Rd, Rd, #n
-                if ((h & 0xF800) != 0x2000 || half + 4 > rom_.size()) {
-                    continue;
-                }
-                const std::uint16_t shift = read16(rom_, half + 2);
-                const std::uint32_t rd = h >> 8 & 7;
-                if ((shift & 0xF800) != 0 || (shift & 7) != rd || (shift >> 3 & 7) != rd) {
-                    continue;
-                }
-                if (saveBase((h & 0xFFu) << (shift >> 6 & 31))) {
-                    window(static_cast<std::uint32_t>(half), true);
-                }
-            }
+        }
+        for (; at + 4 <= size; at += 4) {
+            examine(at);
         }
         protocol_.endSequence();
         return protocol_.findings();
     }
 
 private:
+    static constexpr std::size_t kBlockShift = 12;  // literal blocks of 4 KiB
+    static constexpr std::uint64_t kThumbTop = 0xF800F800F800F800;
+
+    // Whether block `block` holds a save literal (a word saveLiteral() accepts, at a
+    // multiple of 4): the PC-relative loads need looking at only near those.
+    void markLiteralBlock(std::size_t block) {
+        if (block >= literalBlocks_.size()) {
+            return;
+        }
+        const std::size_t from = block << kBlockShift;
+        const std::size_t to = std::min(rom_.size() & ~std::size_t{3}, from + (std::size_t{1} << kBlockShift));
+        std::size_t at = from;
+        for (; at + 8 <= to; at += 8) {
+            const std::uint64_t x = read64(rom_, at);
+            if (anyZero32((x & 0xFFFF0000FFFF0000) ^ 0x0E0000000E000000) ||
+                anyZero32(x ^ 0x0D0000000D000000) || anyZero32(x ^ 0x0DFFFF000DFFFF00)) {
+                literalBlocks_[block] = true;
+                return;
+            }
+        }
+        if (at + 4 <= to && saveLiteral(read32(rom_, at))) {
+            literalBlocks_[block] = true;
+        }
+    }
+    // Whether a load in `block` could reach a save literal: ARM reaches 4095 bytes
+    // either side of its address + 8, Thumb 1020 bytes past its address + 4; blocks
+    // block-1 to block+2 hold all of that.
+    bool nearLiteral(std::size_t block) const {
+        for (std::size_t b = block == 0 ? 0 : block - 1; b <= block + 2 && b < literalBlocks_.size(); ++b) {
+            if (literalBlocks_[b]) {
+                return true;
+            }
+        }
+        return false;
+    }
+    // Whether any halfword of x (8 bytes, little-endian) is a Thumb MOVS Rd, #imm8 whose
+    // next halfword (in y, the same bytes 2 further on) is a shift by immediate, or
+    // any word an ARM MOV Rd, #imm: the two ways code builds a save address without a
+    // literal. Few places pass; examine() decides.
+    static bool mayBuildSaveAddress(std::uint64_t x, std::uint64_t y) {
+        return anyZero16(((x & kThumbTop) ^ 0x2000200020002000) | (y & kThumbTop)) ||
+               anyZero32((x & 0x0FEF00000FEF0000) ^ 0x03A0000003A00000);
+    }
+    // Whether any halfword is a Thumb LDR Rd, [PC, #imm8*4] or any word an ARM
+    // LDR Rd, [PC, #+-imm12].
+    static bool mayLoadLiteral(std::uint64_t x) {
+        return anyZero16((x & kThumbTop) ^ 0x4800480048004800) ||
+               anyZero32((x & 0x0F7F00000F7F0000) ^ 0x051F0000051F0000);
+    }
+    // Whether any 16-bit (32-bit) lane of v is zero.
+    static bool anyZero16(std::uint64_t v) {
+        return ((v - 0x0001000100010001) & ~v & 0x8000800080008000) != 0;
+    }
+    static bool anyZero32(std::uint64_t v) {
+        return ((v - 0x0000000100000001) & ~v & 0x8000000080000000) != 0;
+    }
+
+    // The word at `at` as ARM, and its two halfwords as Thumb: a window around each
+    // instruction that builds a save address.
+    void examine(std::size_t at) {
+        const std::uint32_t word = read32(rom_, at);
+        // ARM LDR Rd, [PC, #+-imm12] reading a save literal.
+        if ((word & 0x0F7F0000) == 0x051F0000) {
+            const std::uint32_t imm = word & 0xFFF;
+            const std::uint64_t target =
+                (word >> 23 & 1) != 0u ? at + 8 + imm : at + 8 - std::uint64_t{imm};
+            if (target % 4 == 0 && target + 4 <= rom_.size() && saveLiteral(read32(rom_, static_cast<std::size_t>(target)))) {
+                window(static_cast<std::uint32_t>(at), false);
+            }
+        }
+        // ARM MOV Rd, #imm (any condition, S or not).
+        if ((word & 0x0FEF0000) == 0x03A00000) {
+            const ArmInsn insn = decodeArm(word, kRomBase + static_cast<std::uint32_t>(at));
+            if (saveBase(insn.operand.value)) {
+                window(static_cast<std::uint32_t>(at), false);
+            }
+        }
+        for (std::size_t half = at; half < at + 4; half += 2) {
+            const std::uint16_t h = read16(rom_, half);
+            // Thumb LDR Rd, [PC, #imm8*4] reading a save literal.
+            if ((h & 0xF800) == 0x4800) {
+                const std::size_t target = ((half + 4) & ~std::size_t{3}) + std::size_t{h & 0xFFu} * 4;
+                if (target + 4 <= rom_.size() && saveLiteral(read32(rom_, target))) {
+                    window(static_cast<std::uint32_t>(half), true);
+                }
+                continue;
+            }
+            // MOVS Rd, #imm8 then LSLS Rd, Rd, #n
+            if ((h & 0xF800) != 0x2000 || half + 4 > rom_.size()) {
+                continue;
+            }
+            const std::uint16_t shift = read16(rom_, half + 2);
+            const std::uint32_t rd = h >> 8 & 7;
+            if ((shift & 0xF800) != 0 || (shift & 7) != rd || (shift >> 3 & 7) != rd) {
+                continue;
+            }
+            if (saveBase((h & 0xFFu) << (shift >> 6 & 31))) {
+                window(static_cast<std::uint32_t>(half), true);
+            }
+        }
+    }
+
     void window(std::uint32_t at, bool thumb) {
         if (at / 2 < reached_.size() && reached_[at / 2]) {
             return;
@@ -168,6 +263,7 @@ private:
     CodeMemory memory_;
     SaveProtocol protocol_;
     std::unordered_set<std::uint64_t> windows_;
+    std::vector<bool> literalBlocks_;
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "needs/game_needs.hpp"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 
 #include "needs/code_analysis.hpp"
@@ -53,19 +54,34 @@ std::vector<NeedEvidence> saveStrings(std::span<const std::uint8_t> rom) {
         {"SRAM_F_V", SaveMemory::Sram, 32768},          {"FLASH_V", SaveMemory::Flash, 65536},
         {"FLASH512_V", SaveMemory::Flash, 65536},       {"FLASH1M_V", SaveMemory::Flash, 131072},
     };
+    // Every kind ends in "_V": one pass over the places of "_V" finds each kind's first.
     const std::string_view bytes(reinterpret_cast<const char*>(rom.data()), rom.size());
+    constexpr std::size_t kKindCount = std::size(kKinds);
+    std::array<std::optional<std::size_t>, kKindCount> first;
+    std::size_t missing = kKindCount;
+    for (std::size_t at = bytes.find("_V"); at != std::string_view::npos && missing > 0;
+         at = bytes.find("_V", at + 1)) {
+        for (std::size_t k = 0; k < kKindCount; ++k) {
+            const std::string_view text = kKinds[k].text;
+            const std::size_t end = at + 2;
+            if (!first[k] && end >= text.size() && bytes.substr(end - text.size(), text.size()) == text) {
+                first[k] = end - text.size();
+                --missing;
+            }
+        }
+    }
     std::vector<NeedEvidence> found;
-    for (const Kind& kind : kKinds) {
-        const std::size_t at = bytes.find(kind.text);
-        if (at == std::string_view::npos) {
+    for (std::size_t k = 0; k < kKindCount; ++k) {
+        if (!first[k]) {
             continue;
         }
+        const Kind& kind = kKinds[k];
         NeedEvidence item;
         item.source = NeedSource::String;
         item.memory = kind.memory;
         item.bytes = kind.bytes;
         item.what = "the save library's string " + std::string(kind.text) + " (linked, not necessarily used)";
-        item.romOffset = static_cast<std::uint32_t>(at);
+        item.romOffset = static_cast<std::uint32_t>(*first[k]);
         found.push_back(std::move(item));
     }
     return found;
