@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "support/run_program.hpp"
 #include "support/small_programs.hpp"
@@ -139,6 +142,86 @@ TEST_F(Needs, FixWritesTheTypeTheGameNeedsOrLeavesTheRomAsItIs) {
     EXPECT_EQ(both.exitStatus, 2);
     EXPECT_TRUE(has(both.err, "tagwright: -s6: passed over: --fix writes")) << both.err;
     EXPECT_TRUE(holds(readFile(dir.file("rompatched.gba")), kEeprom8k));
+}
+
+// Every test program (its truth in truth.tsv, from its source) and every shared real ROM
+// (its truth from its own source), through the built program: --info --json says the
+// memory and size, --fix writes the tag the GBA's save memories call for (or leaves a
+// ROM that needs none), and a save asking for another memory is warned about.
+TEST_F(Needs, EveryProgramAndRealRomFromInfoToFix) {
+    struct Rom {
+        std::filesystem::path path;
+        std::string memory, bytes;
+    };
+    std::vector<Rom> roms;
+    const std::filesystem::path programs = TAGWRIGHT_GBA_PROGRAMS;
+    std::ifstream truth(programs / "truth.tsv");
+    std::string line;
+    std::getline(truth, line);  // the heading
+    while (std::getline(truth, line)) {
+        std::istringstream row(line);
+        std::string program, memory, bytes;
+        std::getline(row, program, '\t');
+        std::getline(row, memory, '\t');
+        std::getline(row, bytes, '\t');
+        roms.push_back({programs / "roms" / (program + ".gba"), memory, bytes});
+    }
+    ASSERT_GE(roms.size(), 16u);
+    const char* given = std::getenv("TAGWRIGHT_REAL_ROMS");
+    const std::filesystem::path real =
+        std::filesystem::path(given ? given : TAGWRIGHT_REAL_ROMS) / "gba-tests";
+    for (const auto& [file, memory, bytes] :
+         {std::tuple{"save-sram.gba", "sram", "32768"}, {"unsafe-unsafe.gba", "sram", "32768"},
+          {"save-flash64.gba", "flash", "65536"}, {"save-flash128.gba", "flash", "131072"},
+          {"save-none.gba", "none", ""}}) {
+        if (std::filesystem::exists(real / file)) {
+            roms.push_back({real / file, memory, bytes});
+        }
+    }
+    // The tag for each memory and size: EEPROM_V120 and V121 drive 512 bytes, V122 and
+    // V124 8 KiB; FLASH_V and FLASH512_V 64 KiB, FLASH1M_V 128 KiB.
+    auto tagFor = [](const std::string& memory, const std::string& bytes) -> std::string {
+        if (memory == "sram") return kSram;
+        if (memory == "eeprom") return bytes == "512" ? std::string("EEPROM_V120\0", 12) : kEeprom8k;
+        if (memory == "flash") return bytes == "65536" ? std::string("FLASH_V123\0\0", 12) : "FLASH1M_V103";
+        return {};
+    };
+    for (const Rom& rom : roms) {
+        const std::string name = rom.path.filename().string();
+        SCOPED_TRACE(name);
+        writeFile(dir.file(name), readFile(rom.path.string()));
+        const RunResult json = run({"--info", "--json", name});
+        EXPECT_TRUE(has(json.out, R"("needs":{"outcome":")" + rom.memory + R"(","bytes":)" +
+                                      (rom.bytes.empty() ? "null" : rom.bytes) + ","))
+            << json.out;
+
+        const RunResult fix = run({name, "--fix", "-ofixed.gba"});
+        const std::filesystem::path fixed = dir.path() / "fixed.gba";
+        if (rom.memory == "none") {
+            EXPECT_EQ(fix.exitStatus, 0) << fix.err;
+            EXPECT_TRUE(has(fix.err, ": left as it is: ")) << fix.err;
+            EXPECT_FALSE(std::filesystem::exists(fixed));
+        } else if (name.rfind("flash128_", 0) == 0) {
+            // Their title, "FLASH128...", lies at an aligned offset, where VBA-M and the
+            // readers that share its rule take plain FLASH for 64 KiB before any tag:
+            // no command can make every reader give 128 KiB, and the ROM is left.
+            EXPECT_EQ(fix.exitStatus, 1) << fix.err;
+            EXPECT_TRUE(has(fix.err, ": left as it is: ")) << fix.err;
+        } else {
+            EXPECT_EQ(fix.exitStatus, 0) << fix.err;
+            EXPECT_TRUE(holds(readFile(fixed.string()), tagFor(rom.memory, rom.bytes))) << fix.err;
+        }
+        std::filesystem::remove(fixed);
+
+        // Another memory asked: the warning names the one the code uses.
+        const RunResult asked = run({name, rom.memory == "sram" ? "-s2" : "-s6", "-oasked.gba"});
+        const std::string warned = "but the game's code uses ";
+        EXPECT_EQ(has(asked.err, warned), rom.memory != "none") << asked.err;
+        if (rom.memory != "none") {
+            const std::string word = rom.memory == "sram" ? "SRAM" : rom.memory == "flash" ? "Flash" : "EEPROM";
+            EXPECT_TRUE(has(asked.err, warned + word)) << asked.err;
+        }
+    }
 }
 
 }  // namespace
