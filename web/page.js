@@ -121,7 +121,8 @@
     plan.options = command ? command.options : null;
     plan.choices = command ? choicesOf(command.options)
       : { type: plan.type, placement: 'automatic', pad: false, replace: false, gameCode: null };
-    plan.button = !differ.length && !plan.choose && !report.header.starts ? 'Repair the header' : `Give it ${memory}`;
+    const given = needs && needs.type === plan.type && needs.memory ? needs.memory : memory;
+    plan.button = !differ.length && !plan.choose && !report.header.starts ? 'Repair the header' : `Give it ${given}`;
     return plan;
   }
 
@@ -229,6 +230,11 @@
     const { report } = entry.result.data;
     const v = report.verdict;
     const { memory, asked: kind } = typeOf(entry.result.type);
+    const needs = entry.data.needs;
+    if (entry.result.codeDisagrees && needs && needs.memory) {
+      return { ok: false, text: `Tagged ${memory}, but the game's code uses ${needs.memory}: ` +
+        'emulators and carts will give it the wrong save memory, and its saves may be lost.' };
+    }
     if (v.ok) {
       return { ok: true, text: `Saves will work: it asks for ${memory}, and every emulator and cart that reads save types gives it ${kind}.` };
     }

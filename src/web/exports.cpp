@@ -10,7 +10,7 @@
 //                             1 embed, 2 automatic; null texts and version -1 leave the
 //                             field. Returns {"written":true,"size":n,"embeddedAt":n (only
 //                             when embedded),"padded":bool,"replaced":[{"offset":n,
-//                             "oldText":text,"newText":text,"fits":bool},...],"warning":text} or
+//                             "oldText":text,"newText":text,"fits":bool},...],"warning":text,"codeDisagrees":bool} or
 //                             {"written":false,"problem":text}
 //   tw_output(), tw_output_size()   the patched file's bytes
 //   tw_crc32(which)           the CRC-32 (as zip computes it) of the input (0) or of
@@ -113,6 +113,7 @@ EMSCRIPTEN_KEEPALIVE const char* tw_patch(const char* name, int type, int placem
                 .endObject();
         }
         json.endArray().key("warning").string(output.warning);
+        json.key("codeDisagrees").boolean(output.codeDisagrees);
     } else {
         json.key("problem").string(output.problem);
     }

@@ -11,6 +11,7 @@
 #include "report/json_writer.hpp"
 #include "report/outcome_groups.hpp"
 #include "report/type_asked.hpp"
+#include "report/type_needed.hpp"
 
 namespace tagwright::web {
 
@@ -74,18 +75,19 @@ std::string readersJson(const FileReport& report) {
     return json.endArray().text();
 }
 
+// The game's needs, with the type the command line's --fix writes for them and the
+// memory in the readers' words ("SRAM 32 KiB").
 std::string needsJson(std::span<const std::uint8_t> rom) {
     const GameNeeds needs = judgeGameCode(rom);
-    std::optional<int> type;
+    const std::optional<SaveType> type = typeNeeded(needs);
     std::string memory;
-    for (const TypeMemory& entry : kTypeMemory) {
-        const bool sameKind = (entry.kind == SaveKind::Eeprom && needs.outcome == SaveMemory::Eeprom) ||
-                              (entry.kind == SaveKind::Flash && needs.outcome == SaveMemory::Flash) ||
-                              (entry.kind == SaveKind::Sram && needs.outcome == SaveMemory::Sram);
-        if (sameKind && needs.bytes == entry.bytes) {
-            type = static_cast<int>(entry.type);
-            memory = saveTypeMemory(entry.type);
-        }
+    if (type) {
+        ReaderResult exactly;
+        exactly.outcome = needs.outcome == SaveMemory::Sram    ? SaveKind::Sram
+                          : needs.outcome == SaveMemory::Flash ? SaveKind::Flash
+                                                               : SaveKind::Eeprom;
+        exactly.bytes = needs.bytes;
+        memory = outcomeText(exactly);
     }
     std::string why;
     if (!needs.evidence.empty()) {

@@ -7,6 +7,8 @@
 #include "image/archive_magic.hpp"
 #include "image/padding.hpp"
 #include "image/rom_image.hpp"
+#include "needs/game_needs.hpp"
+#include "report/type_needed.hpp"
 #include "report/written_file_check.hpp"
 
 namespace tagwright::web {
@@ -110,6 +112,7 @@ PatchResult patchImage(std::span<const std::uint8_t> image, const PatchRequest& 
     said.padded = result.padded;
     said.replaced = request.replaceStrings;
     result.warning = warningAfterSave(request.outputName, rom, tagArea, said);
+    result.codeDisagrees = !codeDisagreement(request.outputName, request.type, judgeGameCode(result.bytes)).empty();
     return result;
 }
 

@@ -51,6 +51,9 @@ struct PatchResult {
     bool padded = false;
     std::vector<LibraryStringChange> replaced;  // every change listed, made or not
     std::string warning;                        // empty when every reader gives the type
+    // The game's code uses another save memory than the type written gives (the
+    // command line's warning after a save).
+    bool codeDisagrees = false;
 };
 
 // Patches a copy of `image`; the input is never changed.

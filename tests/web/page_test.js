@@ -411,6 +411,17 @@ async function realNeeds(page) {
     const options = await page.$eval('#fix-button', (b) => b.dataset.options);
     await checkDownload(page, '#download', copy, options ? options.split(' ') : automaticArgs(copy, type), name);
     console.log(`ok  ${name}: the code's needs chosen and written`);
+    if (memory === 'sram') {
+      // Another memory chosen: the result says what the code uses, as the command line warns.
+      await choose(page, { type: 2, placement: 'append', pad: true });
+      await clickAndWait(page, '#patch-button');
+      assert.match(await text(page, '#result-verdict'), /^Tagged .*, but the game's code uses SRAM 32 KiB: /,
+        `${name}: another memory asked`);
+      assert.equal(await page.$eval('#result-verdict', (p) => p.dataset.ok), 'false', `${name}: not fixed`);
+      const got = await checkDownload(page, '#download', copy, ['-s2', '-p'], `${name} -s2 -p`);
+      assert.ok(got.warned, `${name}: the command line warns too`);
+      console.log(`ok  ${name}: another memory chosen is warned about`);
+    }
   }
 }
 
