@@ -187,7 +187,7 @@ struct Tracer {
 
     // A Flash write or erase ends at once: a driver that reads back without polling,
     // as some test programs do, then goes on to its next step.
-    void settle() {
+    void settle() const {
         GBASavedata& savedata = gba->memory.savedata;
         if ((savedata.type == SAVEDATA_FLASH512 || savedata.type == SAVEDATA_FLASH1M) &&
             savedata.timing != nullptr && mgba()->timingIsScheduled(savedata.timing, &savedata.dust)) {
