@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "needs/code_prescan.hpp"
 #include "needs/game_needs.hpp"
 
 namespace tagwright {
@@ -187,6 +188,48 @@ TEST(GameNeeds, SaveCodeNotReachedIsFoundAtEveryReach) {
         }
         EXPECT_TRUE(found) << describe(needs);
     }
+}
+
+// The prescan made part by part as a file is read finds what one pass over the whole
+// ROM finds, whatever the parts' sizes: places split across parts (a "_V" string, a
+// literal word, a MOVS and its shift) included.
+TEST(GameNeeds, PrescanInPartsFindsWhatOnePassFinds) {
+    std::vector<std::uint8_t> rom(0x30007);
+    std::uint32_t seed = 7;
+    for (auto& byte : rom) {
+        seed = seed * 1103515245 + 12345;
+        byte = static_cast<std::uint8_t>(seed >> 24);
+    }
+    const auto put = [&](std::size_t at, std::initializer_list<std::uint8_t> bytes) {
+        std::copy(bytes.begin(), bytes.end(), rom.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    put(0x0FFE, {'S', 'R', 'A', 'M', '_', 'V', '1', '1', '3'});        // across 0x1000
+    put(0x1FFB, {'F', 'L', 'A', 'S', 'H', '1', 'M', '_', 'V', '1'});   // "_V" across 0x2000
+    put(0x2FFC, {0x00, 0x00, 0x00, 0x0E});                             // a literal at a block's end
+    put(0x3FFE, {0x0E, 0x20, 0x00, 0x06});                             // movs r0, #0x0E | lsls r0, r0, #24
+    put(0x30000, {0x00, 0x00, 0x00, 0x0D});                            // the last whole word
+    CodePrescan whole;
+    whole.finish(rom);
+    for (const std::size_t part : {std::size_t{1}, std::size_t{7}, std::size_t{4093}, std::size_t{0x1000}}) {
+        SCOPED_TRACE(part);
+        CodePrescan parts;
+        for (std::size_t read = part; read < rom.size(); read += part) {
+            parts.advance(std::span<const std::uint8_t>(rom).first(read));
+        }
+        parts.finish(rom);
+        EXPECT_EQ(parts.literalBlocks(), whole.literalBlocks());
+        EXPECT_EQ(parts.builtAddresses(), whole.builtAddresses());
+        EXPECT_EQ(parts.firstStrings(), whole.firstStrings());
+        EXPECT_EQ(describe(judgeGameCode(rom, parts)), describe(judgeGameCode(rom)));
+    }
+    // What the one pass must find, stated from the bytes put there.
+    const auto& literals = whole.literalBlocks();
+    ASSERT_EQ(literals.size(), (rom.size() >> 12) + 1);
+    EXPECT_TRUE(literals[2]);
+    EXPECT_TRUE(literals[0x30]);
+    EXPECT_TRUE(std::binary_search(whole.builtAddresses().begin(), whole.builtAddresses().end(), 0x3FF8u));
+    EXPECT_EQ(whole.firstStrings()[1], 0x0FFEu);  // SRAM_V
+    EXPECT_EQ(whole.firstStrings()[5], 0x1FFBu);  // FLASH1M_V
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "image/file_layer.hpp"
 #include "image/rom_image.hpp"
 #include "image/rom_input.hpp"
+#include "needs/code_prescan.hpp"
 #include "needs/game_needs.hpp"
 #include "needs/trial_run.hpp"
 #include "readers/image_facts.hpp"
@@ -50,6 +51,7 @@ struct ReadFile {
     std::optional<ArchiveKind> archive;  // read, but an archive: not reported as a ROM
     std::optional<ImageFacts> facts;
     std::span<const std::uint8_t> bytes;  // the whole file, for the judgement of its code
+    CodePrescan prescan;                  // over `bytes`, made as they were read
 };
 
 // Reads the whole file into `buffer`, scanning each part as it arrives.
@@ -66,7 +68,10 @@ ReadFile readFile(const std::string& name, FileBuffer& buffer) {
     }
     const auto bytes = buffer.take(static_cast<std::size_t>(measured->size));
     ImageScanner scanner(name, measured->size);
-    const auto scan = [&scanner](std::span<const std::uint8_t> part) { scanner.feed(part); };
+    const auto scan = [&](std::span<const std::uint8_t> part) {
+        scanner.feed(part);
+        read.prescan.advance(bytes.first(static_cast<std::size_t>(part.data() + part.size() - bytes.data())));
+    };
     switch (files::readWhole(name, *measured, bytes, nullptr, scan, kScanBlock)) {
         case files::ReadOutcome::CannotOpen:
             read.problem = kCannotOpenRom;
@@ -78,6 +83,7 @@ ReadFile readFile(const std::string& name, FileBuffer& buffer) {
             break;
     }
     read.bytes = bytes;
+    read.prescan.finish(bytes);
     read.archive = archiveKindOf(bytes.first(std::min(bytes.size(), kArchiveMagicLength)));
     read.facts = scanner.finish();
     return read;
@@ -141,7 +147,7 @@ int infoMode(std::span<const std::string> names, InfoFormat format, std::ostream
             status = kInfoUnreadable;
             continue;
         }
-        GameNeeds needs = judgeGameNeeds(read.bytes, trialRunner());
+        GameNeeds needs = judgeGameNeeds(read.bytes, trialRunner(), read.prescan);
         FileReport report = reportOf(std::move(*read.facts), std::move(needs));
         try {
             findCommandsFor(report, read.bytes);

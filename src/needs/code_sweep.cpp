@@ -1,8 +1,6 @@
 #include "needs/code_sweep.hpp"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
 #include <unordered_set>
 
 #include "needs/arm_decoder.hpp"
@@ -22,49 +20,45 @@ std::uint16_t read16(std::span<const std::uint8_t> rom, std::size_t offset) {
 std::uint32_t read32(std::span<const std::uint8_t> rom, std::size_t offset) {
     return std::uint32_t{read16(rom, offset)} | std::uint32_t{read16(rom, offset + 2)} << 16;
 }
-// Eight bytes as one little-endian number: one load where the machine is little-endian.
-std::uint64_t read64(std::span<const std::uint8_t> rom, std::size_t offset) {
-    if constexpr (std::endian::native == std::endian::little) {
-        std::uint64_t value = 0;
-        std::memcpy(&value, rom.data() + offset, sizeof value);
-        return value;
-    } else {
-        return std::uint64_t{read32(rom, offset)} | std::uint64_t{read32(rom, offset + 4)} << 32;
-    }
-}
-
-bool saveLiteral(std::uint32_t v) {
-    return (v >> 16) == 0x0E00 || v == 0x0D000000 || v == 0x0DFFFF00;
-}
+bool saveLiteral(std::uint32_t v) { return CodePrescan::saveLiteral(v); }
 bool saveBase(std::uint32_t v) { return v == 0x0E000000 || v == 0x0D000000; }
 
 class Sweep {
 public:
-    Sweep(std::span<const std::uint8_t> rom, const std::vector<bool>& reached)
-        : rom_(rom), reached_(reached), memory_(rom) {}
+    Sweep(std::span<const std::uint8_t> rom, const std::vector<bool>& reached, const CodePrescan& prescan)
+        : rom_(rom), reached_(reached), prescan_(prescan), memory_(rom) {}
 
+    // Block by block of 4 KiB: near a save literal every chunk that may load one or
+    // build a save address is examined; elsewhere only the chunks the prescan found to
+    // build one. The few bytes past the last chunk are examined as they are.
     ProtocolFindings run() {
-        literalBlocks_.assign((rom_.size() >> kBlockShift) + 1, false);
-        const std::size_t size = rom_.size() & ~std::size_t{3};
-        std::size_t at = 0xC0;
-        markLiteralBlock(0);
-        markLiteralBlock(1);
-        while (at + 16 <= size) {
-            // One block of 4 KiB at a time, whose nearness to a literal holds throughout;
-            // the block two ahead is marked first, while this one is still in the cache.
-            const std::size_t block = at >> kBlockShift;
-            markLiteralBlock(block + 2);
-            const std::size_t blockEnd = std::min(size - 8, (block + 1) << kBlockShift);
-            const bool near = nearLiteral(block);
-            for (; at < blockEnd; at += 8) {
-                const std::uint64_t x = read64(rom_, at);
-                if (mayBuildSaveAddress(x, read64(rom_, at + 2)) || (near && mayLoadLiteral(x))) {
-                    examine(at);
-                    examine(at + 4);
+        constexpr std::size_t kShift = CodePrescan::kBlockShift;
+        const std::vector<std::uint32_t>& built = prescan_.builtAddresses();
+        const std::size_t chunkEnd = prescan_.chunkEnd();
+        std::size_t next = 0;
+        for (std::size_t block = CodePrescan::kFirstChunk >> kShift; (block << kShift) < chunkEnd; ++block) {
+            const std::size_t from = std::max(CodePrescan::kFirstChunk, block << kShift);
+            const std::size_t to = std::min(chunkEnd, (block + 1) << kShift);
+            if (nearLiteral(block)) {
+                for (std::size_t at = from; at < to; at += 8) {
+                    const std::uint64_t x = CodePrescan::read64(rom_, at);
+                    if (CodePrescan::mayBuildSaveAddress(x, CodePrescan::read64(rom_, at + 2)) ||
+                        CodePrescan::mayLoadLiteral(x)) {
+                        examine(at);
+                        examine(at + 4);
+                    }
+                }
+                while (next < built.size() && built[next] < to) {
+                    ++next;
+                }
+            } else {
+                for (; next < built.size() && built[next] < to; ++next) {
+                    examine(built[next]);
+                    examine(built[next] + 4);
                 }
             }
         }
-        for (; at + 4 <= size; at += 4) {
+        for (std::size_t at = chunkEnd; at + 4 <= (rom_.size() & ~std::size_t{3}); at += 4) {
             examine(at);
         }
         protocol_.endSequence();
@@ -72,61 +66,17 @@ public:
     }
 
 private:
-    static constexpr std::size_t kBlockShift = 12;  // literal blocks of 4 KiB
-    static constexpr std::uint64_t kThumbTop = 0xF800F800F800F800;
-
-    // Whether block `block` holds a save literal (a word saveLiteral() accepts, at a
-    // multiple of 4): the PC-relative loads need looking at only near those.
-    void markLiteralBlock(std::size_t block) {
-        if (block >= literalBlocks_.size()) {
-            return;
-        }
-        const std::size_t from = block << kBlockShift;
-        const std::size_t to = std::min(rom_.size() & ~std::size_t{3}, from + (std::size_t{1} << kBlockShift));
-        std::size_t at = from;
-        for (; at + 8 <= to; at += 8) {
-            const std::uint64_t x = read64(rom_, at);
-            if (anyZero32((x & 0xFFFF0000FFFF0000) ^ 0x0E0000000E000000) ||
-                anyZero32(x ^ 0x0D0000000D000000) || anyZero32(x ^ 0x0DFFFF000DFFFF00)) {
-                literalBlocks_[block] = true;
-                return;
-            }
-        }
-        if (at + 4 <= to && saveLiteral(read32(rom_, at))) {
-            literalBlocks_[block] = true;
-        }
-    }
     // Whether a load in `block` could reach a save literal: ARM reaches 4095 bytes
     // either side of its address + 8, Thumb 1020 bytes past its address + 4; blocks
     // block-1 to block+2 hold all of that.
     bool nearLiteral(std::size_t block) const {
-        for (std::size_t b = block == 0 ? 0 : block - 1; b <= block + 2 && b < literalBlocks_.size(); ++b) {
-            if (literalBlocks_[b]) {
+        const std::vector<bool>& literals = prescan_.literalBlocks();
+        for (std::size_t b = block == 0 ? 0 : block - 1; b <= block + 2 && b < literals.size(); ++b) {
+            if (literals[b]) {
                 return true;
             }
         }
         return false;
-    }
-    // Whether any halfword of x (8 bytes, little-endian) is a Thumb MOVS Rd, #imm8 whose
-    // next halfword (in y, the same bytes 2 further on) is a shift by immediate, or
-    // any word an ARM MOV Rd, #imm: the two ways code builds a save address without a
-    // literal. Few places pass; examine() decides.
-    static bool mayBuildSaveAddress(std::uint64_t x, std::uint64_t y) {
-        return anyZero16(((x & kThumbTop) ^ 0x2000200020002000) | (y & kThumbTop)) ||
-               anyZero32((x & 0x0FEF00000FEF0000) ^ 0x03A0000003A00000);
-    }
-    // Whether any halfword is a Thumb LDR Rd, [PC, #imm8*4] or any word an ARM
-    // LDR Rd, [PC, #+-imm12].
-    static bool mayLoadLiteral(std::uint64_t x) {
-        return anyZero16((x & kThumbTop) ^ 0x4800480048004800) ||
-               anyZero32((x & 0x0F7F00000F7F0000) ^ 0x051F0000051F0000);
-    }
-    // Whether any 16-bit (32-bit) lane of v is zero.
-    static bool anyZero16(std::uint64_t v) {
-        return ((v - 0x0001000100010001) & ~v & 0x8000800080008000) != 0;
-    }
-    static bool anyZero32(std::uint64_t v) {
-        return ((v - 0x0000000100000001) & ~v & 0x8000000080000000) != 0;
     }
 
     // The word at `at` as ARM, and its two halfwords as Thumb: a window around each
@@ -260,16 +210,17 @@ private:
 
     std::span<const std::uint8_t> rom_;
     const std::vector<bool>& reached_;
+    const CodePrescan& prescan_;
     CodeMemory memory_;
     SaveProtocol protocol_;
     std::unordered_set<std::uint64_t> windows_;
-    std::vector<bool> literalBlocks_;
 };
 
 }  // namespace
 
-ProtocolFindings sweepUnreachedCode(std::span<const std::uint8_t> rom, const std::vector<bool>& reached) {
-    return Sweep(rom, reached).run();
+ProtocolFindings sweepUnreachedCode(std::span<const std::uint8_t> rom, const std::vector<bool>& reached,
+                                    const CodePrescan& prescan) {
+    return Sweep(rom, reached, prescan).run();
 }
 
 }  // namespace tagwright

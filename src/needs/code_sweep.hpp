@@ -17,10 +17,13 @@
 #include <span>
 #include <vector>
 
+#include "needs/code_prescan.hpp"
 #include "needs/save_protocol.hpp"
 
 namespace tagwright {
 
-ProtocolFindings sweepUnreachedCode(std::span<const std::uint8_t> rom, const std::vector<bool>& reached);
+// `prescan` is finished over `rom`.
+ProtocolFindings sweepUnreachedCode(std::span<const std::uint8_t> rom, const std::vector<bool>& reached,
+                                    const CodePrescan& prescan);
 
 }  // namespace tagwright

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "needs/code_analysis.hpp"
+#include "needs/code_prescan.hpp"
 #include "needs/code_sweep.hpp"
 #include "needs/save_protocol.hpp"
 #include "needs/trial_evidence.hpp"
@@ -42,46 +43,25 @@ const char* surenessWord(Sureness sureness) {
 
 namespace {
 
-// The save library's strings, each kind's first: they say a library is linked.
-std::vector<NeedEvidence> saveStrings(std::span<const std::uint8_t> rom) {
-    struct Kind {
-        std::string_view text;
-        SaveMemory memory;
-        std::optional<std::uint32_t> bytes;
-    };
-    static constexpr Kind kKinds[] = {
-        {"EEPROM_V", SaveMemory::Eeprom, std::nullopt}, {"SRAM_V", SaveMemory::Sram, 32768},
-        {"SRAM_F_V", SaveMemory::Sram, 32768},          {"FLASH_V", SaveMemory::Flash, 65536},
-        {"FLASH512_V", SaveMemory::Flash, 65536},       {"FLASH1M_V", SaveMemory::Flash, 131072},
-    };
-    // Every kind ends in "_V": one pass over the places of "_V" finds each kind's first.
-    const std::string_view bytes(reinterpret_cast<const char*>(rom.data()), rom.size());
-    constexpr std::size_t kKindCount = std::size(kKinds);
-    std::array<std::optional<std::size_t>, kKindCount> first;
-    std::size_t missing = kKindCount;
-    for (std::size_t at = bytes.find("_V"); at != std::string_view::npos && missing > 0;
-         at = bytes.find("_V", at + 1)) {
-        for (std::size_t k = 0; k < kKindCount; ++k) {
-            const std::string_view text = kKinds[k].text;
-            const std::size_t end = at + 2;
-            if (!first[k] && end >= text.size() && bytes.substr(end - text.size(), text.size()) == text) {
-                first[k] = end - text.size();
-                --missing;
-            }
-        }
-    }
+// The save library's strings, each prefix's first: they say a library is linked.
+std::vector<NeedEvidence> saveStrings(const CodePrescan& prescan) {
     std::vector<NeedEvidence> found;
-    for (std::size_t k = 0; k < kKindCount; ++k) {
-        if (!first[k]) {
+    for (std::size_t k = 0; k < library::kPrefixes.size(); ++k) {
+        const auto at = prescan.firstStrings()[k];
+        if (!at) {
             continue;
         }
-        const Kind& kind = kKinds[k];
         NeedEvidence item;
         item.source = NeedSource::String;
-        item.memory = kind.memory;
-        item.bytes = kind.bytes;
-        item.what = "the save library's string " + std::string(kind.text) + " (linked, not necessarily used)";
-        item.romOffset = static_cast<std::uint32_t>(*first[k]);
+        switch (library::kPrefixes[k].kind) {
+            case library::Kind::Eeprom: item.memory = SaveMemory::Eeprom; break;
+            case library::Kind::Sram: item.memory = SaveMemory::Sram; item.bytes = 32768; break;
+            case library::Kind::Flash64k: item.memory = SaveMemory::Flash; item.bytes = 65536; break;
+            case library::Kind::Flash128k: item.memory = SaveMemory::Flash; item.bytes = 131072; break;
+        }
+        item.what = "the save library's string " + std::string(library::kPrefixes[k].text) +
+                    " (linked, not necessarily used)";
+        item.romOffset = static_cast<std::uint32_t>(*at);
         found.push_back(std::move(item));
     }
     return found;
@@ -92,9 +72,20 @@ bool uses(const ProtocolVerdict& verdict) { return verdict.memory != SaveMemory:
 }  // namespace
 
 GameNeeds judgeGameCode(std::span<const std::uint8_t> rom) {
+    CodePrescan prescan;
+    prescan.finish(rom);
+    return judgeGameCode(rom, prescan);
+}
+
+GameNeeds judgeGameCode(std::span<const std::uint8_t> rom, const CodePrescan& prescan) {
+    if (!prescan.finished()) {
+        CodePrescan finished = prescan;
+        finished.finish(rom);
+        return judgeGameCode(rom, finished);
+    }
     const CodeAnalysis code = analyseReachableCode(rom);
-    const ProtocolFindings unreached = sweepUnreachedCode(rom, code.reached);
-    const std::vector<NeedEvidence> strings = saveStrings(rom);
+    const ProtocolFindings unreached = sweepUnreachedCode(rom, code.reached, prescan);
+    const std::vector<NeedEvidence> strings = saveStrings(prescan);
     const ProtocolVerdict reachedVerdict = judgeFindings(code.found, true);
     const ProtocolVerdict unreachedVerdict = judgeFindings(unreached, true);
     const bool complete = code.gapCount == 0;
@@ -170,7 +161,14 @@ GameNeeds judgeGameCode(std::span<const std::uint8_t> rom) {
 
 // cppcheck-suppress constParameter ; a function pointer
 GameNeeds judgeGameNeeds(std::span<const std::uint8_t> rom, TrialRunner trial) {
-    GameNeeds needs = judgeGameCode(rom);
+    CodePrescan prescan;
+    prescan.finish(rom);
+    return judgeGameNeeds(rom, trial, prescan);
+}
+
+// cppcheck-suppress constParameter ; a function pointer
+GameNeeds judgeGameNeeds(std::span<const std::uint8_t> rom, TrialRunner trial, const CodePrescan& prescan) {
+    GameNeeds needs = judgeGameCode(rom, prescan);
     needs.trialAvailable = trial != nullptr;
     if (trial != nullptr && needs.outcome == SaveMemory::Unknown) {
         weighTrial(needs, trial(rom));

@@ -63,10 +63,15 @@ const char* saveMemoryWord(SaveMemory memory);  // "sram", "flash", "eeprom", "n
 const char* needSourceWord(NeedSource source);  // "code", "trial", "string"
 const char* surenessWord(Sureness sureness);    // "decides", "supports", "unreached"
 
+class CodePrescan;
+
 // What a game's code needs, from the code reachable from its entry point and its save
 // strings; the image is the whole ROM as loaded at 0x08000000. Fast enough for every
-// --info: it reads only the code it reaches.
+// --info: it reads only the code it reaches, and the places a pass over the whole ROM
+// found (needs/code_prescan.hpp), which a caller that reads the ROM in parts can make
+// as it reads and give here.
 GameNeeds judgeGameCode(std::span<const std::uint8_t> rom);
+GameNeeds judgeGameCode(std::span<const std::uint8_t> rom, const CodePrescan& prescan);
 
 // A trial run, where one can be made: given the ROM, adds what the run saw and decides
 // when the code did not. Set by the build that has an emulator core; nullptr elsewhere.
@@ -74,5 +79,6 @@ using TrialRunner = std::vector<NeedEvidence> (*)(std::span<const std::uint8_t> 
 
 // judgeGameCode(), then, when its outcome is `unknown` and a runner is given, the trial.
 GameNeeds judgeGameNeeds(std::span<const std::uint8_t> rom, TrialRunner trial);
+GameNeeds judgeGameNeeds(std::span<const std::uint8_t> rom, TrialRunner trial, const CodePrescan& prescan);
 
 }  // namespace tagwright
