@@ -172,6 +172,10 @@ TEST(GameNeeds, SaveCodeNotReachedIsFoundAtEveryReach) {
         {"Thumb, literal 1020 on", {{0x1FFE, thumb({0x48FF, 0x2101, 0x7001})}, {0x23FC, sram}}},
         // movs r0, #0x0E; lsls r0, r0, #24; movs r1, #1; strb r1, [r0]: no literal at all
         {"Thumb, address built", {{0x2FFC, thumb({0x200E, 0x0600, 0x2101, 0x7001})}}},
+        // movs r3, #0x07; lsls r3, r3, #25 (0x0E000000 too); movs r1, #1; strb r1, [r3]
+        {"Thumb, shifted by 25", {{0x1FFE, thumb({0x2307, 0x065B, 0x2101, 0x7019})}}},
+        // mov r2, #0x0E000000 (0x38 rotated by 10); mov r1, #1; strb r1, [r2]
+        {"ARM, address built", {{0x2FF8, arm({0xE3A02538, 0xE3A01001, 0xE5C21000})}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -48,18 +48,37 @@ Words literalLanes(Words w) {
            (Words)(w == 0x0DFFFF00u);
 }
 
-// Lanes that are an ARM MOV Rd, #imm of 0x0E000000 or 0x0D000000 (any condition, S,
-// Rd): the immediates 0x0E or 0x0D rotated by 8, 0x38 or 0x34 by 10, 0xE0 or 0xD0 by 12.
-Words armMovLanes(Words w) {
-    const Words m = w & 0x0FEF0FFFu;
-    return (Words)(m == 0x03A0040Eu) | (Words)(m == 0x03A00538u) | (Words)(m == 0x03A006E0u) |
-           (Words)(m == 0x03A0040Du) | (Words)(m == 0x03A00534u) | (Words)(m == 0x03A006D0u);
+// Lanes that may be an ARM MOV Rd, #imm (any condition, S, Rd) of 0x0E000000 or
+// 0x0D000000: those rotate their byte by 8, 10 or 12 (rotation field 4 to 7); the
+// block's chunks are then tested as the sweep tests them.
+Words armMovLanes(Words w) { return (Words)((w & 0x0FEF0C00u) == 0x03A00400u); }
+
+// Eight halfwords at once.
+typedef std::uint16_t Halves __attribute__((vector_size(kLanes * 4)));
+
+Halves loadHalves(const std::uint8_t* at) {
+    Halves h;
+    std::memcpy(&h, at, sizeof h);
+    if constexpr (std::endian::native != std::endian::little) {
+        for (int i = 0; i < 2 * kLanes; ++i) {
+            const std::uint8_t* b = at + static_cast<std::ptrdiff_t>(2) * i;
+            h[i] = static_cast<std::uint16_t>(b[0] | b[1] << 8);
+        }
+    }
+    return h;
 }
 
-// Lanes whose low halfword is a Thumb MOVS Rd, #imm8 and high halfword a shift by
-// immediate of 20 to 25: the only shifts that make 0x0E000000 or 0x0D000000 of a byte.
-Words thumbPairLanes(Words w) {
-    return (Words)((w & 0xF800F800u) == 0x00002000u) & (Words)(((w >> 22) & 31u) - 20u < 6u);
+// Lanes of h that are a Thumb MOVS Rd, #imm8 whose next halfword (the same lane of n)
+// is a shift by immediate of 20 to 25 (0x0500-0x067F): the only shifts that make
+// 0x0E000000 or 0x0D000000 of a byte.
+Halves thumbPairLanes(Halves h, Halves n) {
+    return (Halves)((h & 0xF800) == 0x2000) & (Halves)((Halves)(n - 0x0500) < 0x0180);
+}
+
+bool anyLane(Halves h) {
+    Words w;
+    std::memcpy(&w, &h, sizeof w);
+    return anyLane(w);
 }
 
 std::uint32_t read32(std::span<const std::uint8_t> rom, std::size_t offset) {
@@ -118,17 +137,19 @@ void CodePrescan::finish(std::span<const std::uint8_t> rom) {
 void CodePrescan::scanBlock(std::span<const std::uint8_t> rom, std::size_t from) {
     constexpr std::size_t kBlock = std::size_t{1} << kBlockShift;
     Words literals{};
-    Words built{};
+    Words arm{};
+    Halves thumb{};
     for (std::size_t at = from; at < from + kBlock; at += kWordsBytes) {
         const Words w = loadWords(rom.data() + at);
         literals |= literalLanes(w);
-        built |= armMovLanes(w) | thumbPairLanes(w) | thumbPairLanes(loadWords(rom.data() + at + 2));
+        arm |= armMovLanes(w);
+        thumb |= thumbPairLanes(loadHalves(rom.data() + at), loadHalves(rom.data() + at + 2));
     }
     if (anyLane(literals)) {
         literalBlocks_.resize(std::max(literalBlocks_.size(), (from >> kBlockShift) + 1), false);
         literalBlocks_[from >> kBlockShift] = true;
     }
-    if (anyLane(built)) {  // rare: the chunks that may build one, as the sweep tests them
+    if (anyLane(arm) || anyLane(thumb)) {  // rare: the chunks that may build one, as the sweep tests them
         for (std::size_t at = std::max(chunkAt_, from); at < from + kBlock; at += 8) {
             if (mayBuildSaveAddress(read64(rom, at), read64(rom, at + 2))) {
                 builtAddresses_.push_back(static_cast<std::uint32_t>(at));

@@ -7,9 +7,9 @@
 //                    PC-relative loads of save addresses need looking at only near one)
 //   built addresses  the 8-byte chunks (at multiples of 8 from 0xC0) that may build a
 //                    save address without a literal (mayBuildSaveAddress), in the blocks
-//                    that hold an ARM MOV Rd, #imm of 0x0E000000 or 0x0D000000, or a
-//                    Thumb MOVS Rd, #imm8 followed by a shift by 20 to 25: no other
-//                    immediate and shift make either address
+//                    that hold an ARM MOV Rd, #imm with a rotated immediate, or a Thumb
+//                    MOVS Rd, #imm8 followed by a shift by 20 to 25: no other shift
+//                    makes 0x0E000000 or 0x0D000000 of a byte
 //   save strings     where each save library prefix (image/save_library.hpp) first
 //                    ends in "_V", anywhere in the ROM
 //
