@@ -29,14 +29,17 @@ constexpr std::size_t kScanBlock = std::size_t{1} << 17;
 
 // Memory for one file's bytes, kept from one file to the next and never cleared
 // (every byte used is read into it first): a batch allocates it once, instead of
-// paying for fresh pages for every file.
+// paying for fresh pages for every file. It is made large enough for the largest
+// cartridge at once, as pages only cost once touched: growing it file by file would
+// touch every size on the way (1 + 2 + 4 + 8 + 16 MiB for a 16 MiB ROM).
 class FileBuffer {
   public:
     std::span<std::uint8_t> take(std::size_t size) {
         if (size > capacity_) {
+            const std::size_t capacity = std::max<std::size_t>(size, kMaxRomSize);
             data_.reset();
-            data_.reset(new std::uint8_t[size]);
-            capacity_ = size;
+            data_.reset(new std::uint8_t[capacity]);
+            capacity_ = capacity;
         }
         return {data_.get(), size};
     }

@@ -86,9 +86,9 @@ struct Dma3Shadow {
 class Analyser {
 public:
     explicit Analyser(std::span<const std::uint8_t> rom) : memory_(rom) {
-        result_.reached.assign(rom.size() / 2 + 1, false);
-        armStarts_.assign(rom.size() / 2 + 1, false);
-        thumbStarts_.assign(rom.size() / 2 + 1, false);
+        result_.reached = HalfwordMarks(rom.size() / 2 + 1);
+        armStarts_ = HalfwordMarks(rom.size() / 2 + 1);
+        thumbStarts_ = HalfwordMarks(rom.size() / 2 + 1);
     }
 
     CodeAnalysis run() {
@@ -126,7 +126,7 @@ private:
             block.thumb = thumb;
             blocks_.push_back(block);
             if (const auto at = romHalfword(address)) {
-                (thumb ? thumbStarts_ : armStarts_)[*at] = true;
+                (thumb ? thumbStarts_ : armStarts_).set(*at);
             }
         }
         return it->second;
@@ -317,7 +317,7 @@ private:
             if (collecting) {
                 ++result_.instructions;
                 for (std::uint32_t i = 0; i < insn.size && *offset / 2 + i / 2 < result_.reached.size(); i += 2) {
-                    result_.reached[*offset / 2 + i / 2] = true;
+                    result_.reached.set(*offset / 2 + i / 2);
                 }
             }
             if (insn.op == ArmOp::Invalid) {
@@ -855,8 +855,8 @@ private:
     CodeAnalysis result_;
     std::vector<Block> blocks_;
     std::vector<MemoryAccess> accesses_;  // one instruction's, reused
-    std::vector<bool> armStarts_;    // per ROM halfword: an ARM block starts there
-    std::vector<bool> thumbStarts_;  // a Thumb block
+    HalfwordMarks armStarts_;    // per ROM halfword: an ARM block starts there
+    HalfwordMarks thumbStarts_;  // a Thumb block
     std::unordered_map<std::uint64_t, std::uint32_t> blockIndex_;
     std::unordered_map<std::uint64_t, std::uint32_t> functionIndex_;
     std::vector<std::uint32_t> functionBlocks_;

@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "needs/halfword_marks.hpp"
 #include "needs/save_protocol.hpp"
 
 namespace tagwright {
@@ -43,7 +44,7 @@ struct CodeAnalysis {
     ProtocolFindings found;           // in the code reached
     std::vector<CodeGap> gaps;        // the first few, in the order met
     std::uint32_t gapCount = 0;
-    std::vector<bool> reached;        // per halfword of the ROM: an instruction decoded there
+    HalfwordMarks reached;            // per halfword of the ROM: an instruction decoded there
     std::uint32_t instructions = 0;   // decoded in the last pass over the code reached
     std::uint32_t functions = 0;
     std::uint32_t copies = 0;         // RAM areas seen holding copied code

@@ -25,7 +25,7 @@ bool saveBase(std::uint32_t v) { return v == 0x0E000000 || v == 0x0D000000; }
 
 class Sweep {
 public:
-    Sweep(std::span<const std::uint8_t> rom, const std::vector<bool>& reached, const CodePrescan& prescan)
+    Sweep(std::span<const std::uint8_t> rom, const HalfwordMarks& reached, const CodePrescan& prescan)
         : rom_(rom), reached_(reached), prescan_(prescan), memory_(rom) {}
 
     // Block by block of 4 KiB: near a save literal every chunk that may load one or
@@ -209,7 +209,7 @@ private:
     }
 
     std::span<const std::uint8_t> rom_;
-    const std::vector<bool>& reached_;
+    const HalfwordMarks& reached_;
     const CodePrescan& prescan_;
     CodeMemory memory_;
     SaveProtocol protocol_;
@@ -218,7 +218,7 @@ private:
 
 }  // namespace
 
-ProtocolFindings sweepUnreachedCode(std::span<const std::uint8_t> rom, const std::vector<bool>& reached,
+ProtocolFindings sweepUnreachedCode(std::span<const std::uint8_t> rom, const HalfwordMarks& reached,
                                     const CodePrescan& prescan) {
     return Sweep(rom, reached, prescan).run();
 }

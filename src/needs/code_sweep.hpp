@@ -18,12 +18,13 @@
 #include <vector>
 
 #include "needs/code_prescan.hpp"
+#include "needs/halfword_marks.hpp"
 #include "needs/save_protocol.hpp"
 
 namespace tagwright {
 
 // `prescan` is finished over `rom`.
-ProtocolFindings sweepUnreachedCode(std::span<const std::uint8_t> rom, const std::vector<bool>& reached,
+ProtocolFindings sweepUnreachedCode(std::span<const std::uint8_t> rom, const HalfwordMarks& reached,
                                     const CodePrescan& prescan);
 
 }  // namespace tagwright
