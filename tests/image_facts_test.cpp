@@ -26,27 +26,32 @@ void put(Bytes& bytes, std::size_t offset, std::string_view text) {
 }
 
 TEST(Crc32, FoldedAndTableWaysAgreeOnEveryLengthAndStart) {
-    // The folding way takes blocks of 16 from 256 bytes on; lengths around its edges and
-    // unaligned starts, against the table way (which the check values below pin).
+    // The folding ways take blocks of 16 from 256 bytes on (the wide one 256 bytes a
+    // step, then 64, then 16); lengths around their edges and unaligned starts, against
+    // the table way (which the check values below pin).
     Bytes bytes(5000);
     std::uint32_t seed = 12345;
     for (auto& b : bytes) {
         seed = seed * 1103515245u + 12345u;
         b = static_cast<std::uint8_t>(seed >> 24);
     }
-    for (const std::size_t length : {255u, 256u, 257u, 271u, 319u, 320u, 1024u, 4093u}) {
+    for (const std::size_t length : {255u, 256u, 257u, 271u, 319u, 320u, 511u, 512u, 575u, 1024u, 1279u, 4093u}) {
         for (const std::size_t start : {0u, 1u, 7u}) {
             const std::span<const std::uint8_t> part(bytes.data() + start, length);
             setCrc32Folding(false);
             Crc32 table;
             table.update(part);
             setCrc32Folding(true);
-            Crc32 folded;
-            folded.update(part);
-            EXPECT_EQ(folded.value(), table.value()) << length << " from " << start;
+            for (const bool wide : {false, true}) {
+                setCrc32WideFolding(wide);
+                Crc32 folded;
+                folded.update(part);
+                EXPECT_EQ(folded.value(), table.value()) << length << " from " << start << (wide ? " wide" : "");
+            }
         }
     }
     setCrc32Folding(true);
+    setCrc32WideFolding(true);
 }
 
 TEST(Crc32, MatchesTheCheckValuesOfZlib) {

@@ -3,9 +3,10 @@
 //
 // Two ways to the same value: tables, sixteen bytes at a time (everywhere), and, on
 // x86-64 processors with carry-less multiplication, 64-byte blocks folded with PCLMULQDQ
-// (several times faster: a 32 MiB image is checked in a few milliseconds). The faster
-// way is taken when the processor has it, unless `setCrc32Folding(false)` said not to
-// (the tests run both).
+// (several times faster: a 32 MiB image is checked in a few milliseconds), 256-byte
+// blocks with VPCLMULQDQ where the processor has it. The fastest way the processor has
+// is taken, unless `setCrc32Folding(false)` or `setCrc32WideFolding(false)` said not to
+// (the tests run each the machine has).
 //
 // The register is affine in the bytes fed: feeding m from register r gives
 // r * x^(8|m|) + raw(m) modulo P, raw(m) being the register fed m from zero. So the
@@ -19,8 +20,9 @@
 namespace tagwright {
 
 // Whether the folding way may be used (where the processor has it); returns whether it
-// will be used.
+// will be used. The same for its 512-bit form (VPCLMULQDQ), within the folding way.
 bool setCrc32Folding(bool allowed);
+bool setCrc32WideFolding(bool allowed);
 
 class Crc32 {
   public:
