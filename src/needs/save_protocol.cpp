@@ -1,6 +1,6 @@
 #include "needs/save_protocol.hpp"
 
-#include <cstdio>
+#include "image/hex_number.hpp"
 
 namespace tagwright {
 
@@ -40,19 +40,11 @@ std::string describe(const SaveAccess& access) {
     return text;
 }
 
-std::string hexByte(std::uint32_t value) {
-    char text[8];
-    (void)std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(value & 0xFF));
-    return text;
-}
+std::string hexByte(std::uint32_t value) { return hex(value & 0xFF, 2); }
 
 }  // namespace
 
-std::string hexAddress(std::uint32_t value) {
-    char text[12];
-    (void)std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-    return text;
-}
+std::string hexAddress(std::uint32_t value) { return hex(value, 8); }
 
 bool ProtocolFindings::any() const {
     return (sramWrites.count != 0u) || (saveReads.count != 0u) || (flashCommands.count != 0u) ||
