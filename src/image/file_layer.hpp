@@ -98,12 +98,6 @@ ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
                       std::span<std::uint8_t> into, FileFacts* opened = nullptr,
                       const PartRead& consume = nullptr, std::size_t part = std::size_t{1} << 20);
 
-// Reads the named file from its start to its end through `block`, handing each part
-// read to `consume` in order; `facts` receives what the open file is. Changed when
-// the bytes read do not add up to the size the file had when it was opened.
-ReadOutcome readInBlocks(const std::string& name, std::span<std::uint8_t> block,
-                         const std::function<void(std::span<const std::uint8_t>)>& consume,
-                         FileFacts& facts);
 
 // The whole content of a file: the segments one after another, then `fillCount`
 // copies of `fillByte`.

@@ -299,42 +299,6 @@ ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
     return ReadOutcome::Read;
 }
 
-ReadOutcome readInBlocks(const std::string& name, std::span<std::uint8_t> block,
-                         const std::function<void(std::span<const std::uint8_t>)>& consume,
-                         FileFacts& facts) {
-    struct stat st {};
-    const Descriptor fd = openRegularForReading(name, st);
-    if (!fd || block.empty()) {
-        return ReadOutcome::CannotOpen;
-    }
-    facts = factsOf(st);
-    std::uint64_t total = 0;
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), block.data(), block.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            noteFailure(std::strerror(errno));
-            return ReadOutcome::Changed;
-        }
-        if (n == 0) {
-            break;
-        }
-        total += static_cast<std::uint64_t>(n);
-        if (total > facts.size) {
-            noteFailure(kChanged);
-            return ReadOutcome::Changed;  // it grew while being read
-        }
-        consume(block.first(static_cast<std::size_t>(n)));
-    }
-    if (total != facts.size) {
-        noteFailure(kChanged);
-        return ReadOutcome::Changed;
-    }
-    return ReadOutcome::Read;
-}
-
 namespace {
 
 WriteOutcome replace(const std::string& name, const Content& content, const ReplaceTerms& terms) {

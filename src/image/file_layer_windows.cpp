@@ -329,32 +329,6 @@ ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
     return ReadOutcome::Read;
 }
 
-ReadOutcome readInBlocks(const std::string& name, std::span<std::uint8_t> block,
-                         const std::function<void(std::span<const std::uint8_t>)>& consume,
-                         FileFacts& facts) {
-    const Handle file = openDiskFileForReading(name, facts);
-    if (!file || block.empty()) {
-        return ReadOutcome::CannotOpen;
-    }
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(block.size(), 1u << 30));
-    std::uint64_t total = 0;
-    for (;;) {
-        DWORD n = 0;
-        if (ReadFile(file.get(), block.data(), chunk, &n, nullptr) == 0) {
-            return changed();
-        }
-        if (n == 0) {
-            break;
-        }
-        total += n;
-        if (total > facts.size) {
-            return changed();
-        }
-        consume(block.first(n));
-    }
-    return total == facts.size ? ReadOutcome::Read : changed();
-}
-
 namespace {
 
 WriteOutcome replace(const std::string& name, const Content& content, const ReplaceTerms& terms) {
