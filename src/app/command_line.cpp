@@ -172,7 +172,7 @@ int inPlaceRun(std::span<const std::string> arguments, const CommandArguments& r
                    : !outcome.written                    ? "not changed: could not be written"
                                                          : summary(outcome);
             if (outcome.fix && outcome.fix->command && outcome.loaded) {
-                line = fixDone(*outcome.fix) + "; " + line;
+                line.insert(0, fixDone(*outcome.fix) + "; ");
             }
             if (!outcome.failure.empty()) {
                 line += ": " + outcome.failure;
