@@ -33,8 +33,8 @@ bool isOption(const std::string& argument) {
 // What the arguments ask for, worked out independently of the program.
 struct Expectation {
     std::optional<std::string> longOption;  // --help, --version or --info: decides the run
-    bool otherMode = false;  // --in-place or --replace: only the status is checked (as for
-                             // an absolute path that names a file of this machine)
+    bool otherMode = false;  // --in-place, --replace or --fix: only the status is checked (as
+                             // for an absolute path that names a file of this machine)
     std::optional<std::string> inputName;
     std::string outputName = kDefaultOutputName;
     bool appended = false;
@@ -43,19 +43,27 @@ struct Expectation {
 
 Expectation expect(const std::vector<std::string>& arguments) {
     Expectation e;
+    // "--" ends the options: every later argument is a name.
+    const auto end = std::find(arguments.begin(), arguments.end(), "--");
     for (const char* option : {"--info", "--version", "--help"}) {  // the last found wins
-        if (std::find(arguments.begin(), arguments.end(), option) != arguments.end()) {
+        if (std::find(arguments.begin(), end, option) != end) {
             e.longOption = option;
         }
     }
+    bool names = false;
     for (const auto& argument : arguments) {
-        e.otherMode = e.otherMode || argument == "--in-place" || argument == "--replace";
-        if (!isOption(argument)) {
+        if (!names && argument == "--") {
+            names = true;
+            continue;
+        }
+        if (names || !isOption(argument)) {
             if (!e.inputName) {
                 e.inputName = argument;
             }
             continue;
         }
+        e.otherMode = e.otherMode || argument == "--in-place" || argument == "--replace" ||
+                      argument == "--fix";
         const char letter = argument.size() > 1 ? argument[1] : '\0';
         if (letter == 'o') {
             e.outputName = argument.size() > 2 ? argument.substr(2) : kDefaultOutputName;

@@ -151,7 +151,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             case 4: {
                 image.appendSaveTag(static_cast<SaveType>(number));
-                const auto tag = saveTagOf(static_cast<SaveType>(number));
+                // A tag that would start under the 192-byte header, which every save
+                // writes over the file's start, is not written at all.
+                const auto tag = aligned >= 192 ? saveTagOf(static_cast<SaveType>(number)) : std::nullopt;
                 const Bytes area(image.buffer().begin() + static_cast<std::ptrdiff_t>(aligned),
                                  image.buffer().end());
                 require(tag ? std::equal(tag->begin(), tag->end(), area.begin())
