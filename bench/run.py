@@ -205,32 +205,28 @@ def main():
         peak_time_v = time_v_peak(cases["tagwright -s6"], work)
         cleanup()
         os.remove(os.path.join(work, "in64.gba"))
-        library = {}
+
+        def many_files(make, count, extra=None):
+            """CPU medians of cat and --info (and `extra`) over `count` ROMs from `make`,
+            and the bytes they hold; the ROMs are removed afterwards."""
+            names = make(work, count)
+            size = sum(os.path.getsize(os.path.join(work, n)) for n in names)
+            cases = {"cat": ["cat"] + names, "tagwright --info": [tagwright, "--info"] + names}
+            for name, argv in (extra or {}).items():
+                cases[name] = argv + names
+            cpu = cpu_medians(cases, work)
+            for name in names:
+                os.remove(os.path.join(work, name))
+            return cpu, size
+
+        library = disagreeing = decided = {}
         if args.library > 0:
-            names = make_library(work, args.library)
-            library_bytes = sum(os.path.getsize(os.path.join(work, n)) for n in names)
-            many = {
-                "cat": ["cat"] + names,
-                "tagwright --info": [tagwright, "--info"] + names,
-                "judge_files (engine alone)": [judge_files] + names,
-            }
-            library = cpu_medians(many, work)
-            for name in names:
-                os.remove(os.path.join(work, name))
-        disagreeing = {}
+            library, library_bytes = many_files(make_library, args.library,
+                                                {"judge_files (engine alone)": [judge_files]})
         if args.disagreeing > 0:
-            names = make_disagreeing_library(work, args.disagreeing)
-            disagreeing_bytes = sum(os.path.getsize(os.path.join(work, n)) for n in names)
-            disagreeing = cpu_medians({"cat": ["cat"] + names,
-                                       "tagwright --info": [tagwright, "--info"] + names}, work)
-            for name in names:
-                os.remove(os.path.join(work, name))
-        decided = {}
+            disagreeing, disagreeing_bytes = many_files(make_disagreeing_library, args.disagreeing)
         if args.decided > 0:
-            names = make_code_library(work, args.decided)
-            decided_bytes = sum(os.path.getsize(os.path.join(work, n)) for n in names)
-            decided = cpu_medians({"cat": ["cat"] + names,
-                                   "tagwright --info": [tagwright, "--info"] + names}, work)
+            decided, decided_bytes = many_files(make_code_library, args.decided)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

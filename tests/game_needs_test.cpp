@@ -7,12 +7,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "needs/code_prescan.hpp"
 #include "needs/game_needs.hpp"
+#include "support/known_roms.hpp"
 
 namespace tagwright {
 namespace {
@@ -46,19 +46,9 @@ void expectJudged(const fs::path& rom, const std::string& memory, const std::str
 
 // Each protocol and style, ARM and Thumb, C and assembly, as truth.tsv states it.
 TEST(GameNeeds, TestProgramsAsTheirSourcesSay) {
-    const fs::path dir = TAGWRIGHT_GBA_PROGRAMS;
-    std::ifstream truth(dir / "truth.tsv");
-    ASSERT_TRUE(truth) << dir;
-    std::string line;
-    std::getline(truth, line);  // the heading
     int programs = 0;
-    while (std::getline(truth, line)) {
-        std::istringstream row(line);
-        std::string program, memory, bytes;
-        std::getline(row, program, '\t');
-        std::getline(row, memory, '\t');
-        std::getline(row, bytes, '\t');
-        expectJudged(dir / "roms" / (program + ".gba"), memory, bytes);
+    for (const testing::KnownRom& rom : testing::testPrograms(TAGWRIGHT_GBA_PROGRAMS)) {
+        expectJudged(rom.path, rom.memory, rom.bytes);
         ++programs;
     }
     EXPECT_GE(programs, 16);
@@ -67,18 +57,9 @@ TEST(GameNeeds, TestProgramsAsTheirSourcesSay) {
 // Five test ROMs written by someone else, used where they are (skipped when absent).
 TEST(GameNeeds, SharedRealRoms) {
     const char* given = std::getenv("TAGWRIGHT_REAL_ROMS");
-    const fs::path dir = fs::path(given ? given : TAGWRIGHT_REAL_ROMS) / "gba-tests";
-    if (!fs::is_directory(dir)) GTEST_SKIP() << "no real ROMs at " << dir;
-    const struct {
-        const char* file;
-        const char* memory;
-        const char* bytes;
-    } kTruth[] = {
-        {"save-sram.gba", "sram", "32768"},      {"unsafe-unsafe.gba", "sram", "32768"},
-        {"save-flash64.gba", "flash", "65536"},  {"save-flash128.gba", "flash", "131072"},
-        {"save-none.gba", "none", ""},
-    };
-    for (const auto& rom : kTruth) expectJudged(dir / rom.file, rom.memory, rom.bytes);
+    const fs::path dir = fs::path(given ? given : TAGWRIGHT_REAL_ROMS);
+    if (!fs::is_directory(dir / "gba-tests")) GTEST_SKIP() << "no real ROMs at " << dir;
+    for (const auto& rom : testing::sharedRealRoms(dir)) expectJudged(rom.path, rom.memory, rom.bytes);
 }
 
 // Damaged and hostile images end in a judgement, never a crash or a wrong memory: an

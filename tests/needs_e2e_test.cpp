@@ -6,9 +6,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "support/known_roms.hpp"
 #include "support/run_program.hpp"
 #include "support/small_programs.hpp"
 #include "support/temp_dir.hpp"
@@ -149,33 +148,12 @@ TEST_F(Needs, FixWritesTheTypeTheGameNeedsOrLeavesTheRomAsItIs) {
 // memory and size, --fix writes the tag the GBA's save memories call for (or leaves a
 // ROM that needs none), and a save asking for another memory is warned about.
 TEST_F(Needs, EveryProgramAndRealRomFromInfoToFix) {
-    struct Rom {
-        std::filesystem::path path;
-        std::string memory, bytes;
-    };
-    std::vector<Rom> roms;
-    const std::filesystem::path programs = TAGWRIGHT_GBA_PROGRAMS;
-    std::ifstream truth(programs / "truth.tsv");
-    std::string line;
-    std::getline(truth, line);  // the heading
-    while (std::getline(truth, line)) {
-        std::istringstream row(line);
-        std::string program, memory, bytes;
-        std::getline(row, program, '\t');
-        std::getline(row, memory, '\t');
-        std::getline(row, bytes, '\t');
-        roms.push_back({programs / "roms" / (program + ".gba"), memory, bytes});
-    }
+    std::vector<testing::KnownRom> roms = testing::testPrograms(TAGWRIGHT_GBA_PROGRAMS);
     ASSERT_GE(roms.size(), 16u);
     const char* given = std::getenv("TAGWRIGHT_REAL_ROMS");
-    const std::filesystem::path real =
-        std::filesystem::path(given ? given : TAGWRIGHT_REAL_ROMS) / "gba-tests";
-    for (const auto& [file, memory, bytes] :
-         {std::tuple{"save-sram.gba", "sram", "32768"}, {"unsafe-unsafe.gba", "sram", "32768"},
-          {"save-flash64.gba", "flash", "65536"}, {"save-flash128.gba", "flash", "131072"},
-          {"save-none.gba", "none", ""}}) {
-        if (std::filesystem::exists(real / file)) {
-            roms.push_back({real / file, memory, bytes});
+    for (const testing::KnownRom& rom : testing::sharedRealRoms(given ? given : TAGWRIGHT_REAL_ROMS)) {
+        if (std::filesystem::exists(rom.path)) {
+            roms.push_back(rom);
         }
     }
     // The tag for each memory and size: EEPROM_V120 and V121 drive 512 bytes, V122 and
@@ -186,7 +164,7 @@ TEST_F(Needs, EveryProgramAndRealRomFromInfoToFix) {
         if (memory == "flash") return bytes == "65536" ? std::string("FLASH_V123\0\0", 12) : "FLASH1M_V103";
         return {};
     };
-    for (const Rom& rom : roms) {
+    for (const testing::KnownRom& rom : roms) {
         const std::string name = rom.path.filename().string();
         SCOPED_TRACE(name);
         writeFile(dir.file(name), readFile(rom.path.string()));

@@ -20,7 +20,6 @@ std::uint16_t read16(std::span<const std::uint8_t> rom, std::size_t offset) {
 std::uint32_t read32(std::span<const std::uint8_t> rom, std::size_t offset) {
     return std::uint32_t{read16(rom, offset)} | std::uint32_t{read16(rom, offset + 2)} << 16;
 }
-bool saveLiteral(std::uint32_t v) { return CodePrescan::saveLiteral(v); }
 bool saveBase(std::uint32_t v) { return v == 0x0E000000 || v == 0x0D000000; }
 
 class Sweep {
@@ -88,7 +87,7 @@ private:
             const std::uint32_t imm = word & 0xFFF;
             const std::uint64_t target =
                 (word >> 23 & 1) != 0u ? at + 8 + imm : at + 8 - std::uint64_t{imm};
-            if (target % 4 == 0 && target + 4 <= rom_.size() && saveLiteral(read32(rom_, static_cast<std::size_t>(target)))) {
+            if (target % 4 == 0 && target + 4 <= rom_.size() && CodePrescan::saveLiteral(read32(rom_, static_cast<std::size_t>(target)))) {
                 window(static_cast<std::uint32_t>(at), false);
             }
         }
@@ -104,7 +103,7 @@ private:
             // Thumb LDR Rd, [PC, #imm8*4] reading a save literal.
             if ((h & 0xF800) == 0x4800) {
                 const std::size_t target = ((half + 4) & ~std::size_t{3}) + std::size_t{h & 0xFFu} * 4;
-                if (target + 4 <= rom_.size() && saveLiteral(read32(rom_, target))) {
+                if (target + 4 <= rom_.size() && CodePrescan::saveLiteral(read32(rom_, target))) {
                     window(static_cast<std::uint32_t>(half), true);
                 }
                 continue;
