@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "image/vector_width.hpp"
 #include "needs/code_prescan.hpp"
 #include "needs/game_needs.hpp"
 #include "support/known_roms.hpp"
@@ -176,8 +177,8 @@ TEST(GameNeeds, SaveCodeNotReachedIsFoundAtEveryReach) {
 }
 
 // The prescan made part by part as a file is read finds what one pass over the whole
-// ROM finds, whatever the parts' sizes: places split across parts (a "_V" string, a
-// literal word, a MOVS and its shift) included.
+// ROM finds, whatever the parts' sizes and the vector width: places split across parts
+// (a "_V" string, a literal word, a MOVS and its shift) included.
 TEST(GameNeeds, PrescanInPartsFindsWhatOnePassFinds) {
     std::vector<std::uint8_t> rom(0x30007);
     std::uint32_t seed = 7;
@@ -193,20 +194,28 @@ TEST(GameNeeds, PrescanInPartsFindsWhatOnePassFinds) {
     put(0x2FFC, {0x00, 0x00, 0x00, 0x0E});                             // a literal at a block's end
     put(0x3FFE, {0x0E, 0x20, 0x00, 0x06});                             // movs r0, #0x0E | lsls r0, r0, #24
     put(0x30000, {0x00, 0x00, 0x00, 0x0D});                            // the last whole word
+    limitVectorWidth(16);
     CodePrescan whole;
     whole.finish(rom);
-    for (const std::size_t part : {std::size_t{1}, std::size_t{7}, std::size_t{4093}, std::size_t{0x1000}}) {
-        SCOPED_TRACE(part);
-        CodePrescan parts;
-        for (std::size_t read = part; read < rom.size(); read += part) {
-            parts.advance(std::span<const std::uint8_t>(rom).first(read));
+    // Each vector width the processor has finds what the narrowest finds.
+    for (const std::size_t width : {16, 32, 64}) {
+        if (limitVectorWidth(width) != width) {
+            continue;
         }
-        parts.finish(rom);
-        EXPECT_EQ(parts.literalBlocks(), whole.literalBlocks());
-        EXPECT_EQ(parts.builtAddresses(), whole.builtAddresses());
-        EXPECT_EQ(parts.firstStrings(), whole.firstStrings());
-        EXPECT_EQ(describe(judgeGameCode(rom, parts)), describe(judgeGameCode(rom)));
+        for (const std::size_t part : {std::size_t{1}, std::size_t{7}, std::size_t{4093}, std::size_t{0x1000}, rom.size()}) {
+            SCOPED_TRACE(::testing::Message() << "width " << width << ", parts of " << part);
+            CodePrescan parts;
+            for (std::size_t read = part; read < rom.size(); read += part) {
+                parts.advance(std::span<const std::uint8_t>(rom).first(read));
+            }
+            parts.finish(rom);
+            EXPECT_EQ(parts.literalBlocks(), whole.literalBlocks());
+            EXPECT_EQ(parts.builtAddresses(), whole.builtAddresses());
+            EXPECT_EQ(parts.firstStrings(), whole.firstStrings());
+            EXPECT_EQ(describe(judgeGameCode(rom, parts)), describe(judgeGameCode(rom)));
+        }
     }
+    limitVectorWidth(64);
     // What the one pass must find, stated from the bytes put there.
     const auto& literals = whole.literalBlocks();
     ASSERT_EQ(literals.size(), (rom.size() >> 12) + 1);

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "image/cartridge_header.hpp"
+#include "image/vector_width.hpp"
 #include "readers/crc32.hpp"
 #include "readers/image_facts.hpp"
 #include "readers/judgement.hpp"
+#include "readers/mark_starts.hpp"
 #include "readers/reader_result.hpp"
 
 namespace tagwright {
@@ -23,6 +25,50 @@ Bytes filler(std::size_t size) { return Bytes(size, 0xFF); }
 
 void put(Bytes& bytes, std::size_t offset, std::string_view text) {
     std::memcpy(bytes.data() + offset, text.data(), text.size());
+}
+
+// The places a mark may start, found a vector at a time at each width the processor
+// has, against the five pairs written out here: on bytes drawn from the pairs' own
+// letters, so that starts fall on every lane and at every vector's and stretch's edge,
+// then on sparse ones; in ranges that end short of the bytes that may be read.
+TEST(MarkStarts, EveryWidthFindsThePairsWrittenOutHere) {
+    Bytes bytes(6000, 'x');
+    std::uint32_t seed = 11;
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        seed = seed * 1103515245 + 12345;
+        const std::string_view letters = at < 3000 ? "ESFRIhx" : "ESFRIhxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx";
+        bytes[at] = static_cast<std::uint8_t>(letters[(seed >> 16) % letters.size()]);
+    }
+    const auto startsHere = [&](std::size_t at, std::size_t available) {
+        const auto byte = [&](std::size_t k) { return at + k < available ? bytes[at + k] : 0; };
+        return (byte(0) == 'E' && byte(1) == 'E') ||
+               (byte(0) == 'S' && (byte(1) == 'R' || byte(1) == 'I' || byte(1) == 'h')) ||
+               (byte(0) == 'F' && byte(3) == 'S');
+    };
+    struct Range {
+        std::size_t from, to, available;
+    };
+    const Range ranges[] = {{0, 6000, 6000}, {1, 5997, 5999}, {3, 1027, 1028}, {0, 1024, 1027},
+                            {2999, 4100, 4103}, {64, 64, 70}, {5990, 6000, 6000}, {0, 3, 3}};
+    for (const std::size_t width : {16, 32, 64}) {
+        if (limitVectorWidth(width) != width) {
+            continue;
+        }
+        for (const Range& r : ranges) {
+            SCOPED_TRACE(::testing::Message() << "width " << width << ", [" << r.from << ", " << r.to << ") of "
+                                            << r.available);
+            std::vector<std::size_t> expected;
+            for (std::size_t at = r.from; at < r.to; ++at) {
+                if (startsHere(at, r.available)) {
+                    expected.push_back(at);
+                }
+            }
+            std::vector<std::size_t> found;
+            findMarkStarts(bytes.data(), r.from, r.to, r.available, found);
+            EXPECT_EQ(found, expected);
+        }
+    }
+    limitVectorWidth(64);
 }
 
 TEST(Crc32, FoldedAndTableWaysAgreeOnEveryLengthAndStart) {

@@ -26,28 +26,7 @@ namespace tagwright {
 namespace {
 
 constexpr std::size_t kScanBlock = std::size_t{1} << 17;
-
-// Memory for one file's bytes, kept from one file to the next and never cleared
-// (every byte used is read into it first): a batch allocates it once, instead of
-// paying for fresh pages for every file. It is made large enough for the largest
-// cartridge at once, as pages only cost once touched: growing it file by file would
-// touch every size on the way (1 + 2 + 4 + 8 + 16 MiB for a 16 MiB ROM).
-class FileBuffer {
-  public:
-    std::span<std::uint8_t> take(std::size_t size) {
-        if (size > capacity_) {
-            const std::size_t capacity = std::max<std::size_t>(size, kMaxRomSize);
-            data_.reset();
-            data_.reset(new std::uint8_t[capacity]);
-            capacity_ = capacity;
-        }
-        return {data_.get(), size};
-    }
-
-  private:
-    std::unique_ptr<std::uint8_t[]> data_;
-    std::size_t capacity_ = 0;
-};
+constexpr std::size_t kScanPiece = std::size_t{1} << 14;
 
 struct ReadFile {
     const char* problem = nullptr;
@@ -58,7 +37,7 @@ struct ReadFile {
 };
 
 // Reads the whole file into `buffer`, scanning each part as it arrives.
-ReadFile readFile(const std::string& name, FileBuffer& buffer) {
+ReadFile readFile(const std::string& name, files::ReadBuffer& buffer) {
     ReadFile read;
     const auto measured = files::measure(name);
     if (!measured) {
@@ -72,8 +51,11 @@ ReadFile readFile(const std::string& name, FileBuffer& buffer) {
     const auto bytes = buffer.take(static_cast<std::size_t>(measured->size));
     ImageScanner scanner(name, measured->size);
     const auto scan = [&](std::span<const std::uint8_t> part) {
-        scanner.feed(part);
-        read.prescan.advance(bytes.first(static_cast<std::size_t>(part.data() + part.size() - bytes.data())));
+        for (std::size_t at = 0; at < part.size(); at += kScanPiece) {
+            const auto piece = part.subspan(at, std::min(kScanPiece, part.size() - at));
+            scanner.feed(piece);
+            read.prescan.advance(bytes.first(static_cast<std::size_t>(piece.data() + piece.size() - bytes.data())));
+        }
     };
     switch (files::readWhole(name, *measured, bytes, nullptr, scan, kScanBlock)) {
         case files::ReadOutcome::CannotOpen:
@@ -119,7 +101,9 @@ void findCommandsFor(FileReport& report, std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 int infoMode(std::span<const std::string> names, InfoFormat format, std::ostream& out) {
-    FileBuffer buffer;
+    // Made for the largest cartridge at once: growing it file by file would touch every
+    // size on the way (1 + 2 + 4 + 8 + 16 MiB for a 16 MiB ROM).
+    files::ReadBuffer buffer(kMaxRomSize);
     int status = kInfoAllGood;
     bool firstFile = true;
     for (const std::string& name : names) {

@@ -43,6 +43,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -98,6 +99,26 @@ ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
                       std::span<std::uint8_t> into, FileFacts* opened = nullptr,
                       const PartRead& consume = nullptr, std::size_t part = std::size_t{1} << 20);
 
+// Memory to read files into, kept from one file to the next and never cleared (every
+// byte used is read into it first). It is made at once for `least` bytes or the largest
+// size asked, as memory costs only once touched; on Linux of transparent huge pages
+// (2 MiB) where the system gives them, since touching 16 MiB of 4 KiB pages takes 4096
+// page faults, which cost more than reading the file into them.
+class ReadBuffer {
+  public:
+    explicit ReadBuffer(std::size_t least) : least_(least) {}
+    // `size` bytes, the earlier content not kept when it grows; throws std::bad_alloc.
+    std::span<std::uint8_t> take(std::size_t size);
+
+  private:
+    struct Release {
+        std::size_t length;
+        void operator()(std::uint8_t* memory) const;
+    };
+    std::unique_ptr<std::uint8_t[], Release> data_{nullptr, Release{0}};
+    std::size_t capacity_ = 0;
+    std::size_t least_ = 0;
+};
 
 // The whole content of a file: the segments one after another, then `fillCount`
 // copies of `fillByte`.

@@ -3,6 +3,7 @@
 // The walk from the name to that target is posix_name_walk.hpp; the new file itself,
 // posix_new_file.hpp.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +11,9 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "image/file_attributes_posix.hpp"
@@ -264,6 +267,39 @@ std::optional<FileFacts> measure(const std::string& name) {
     }
     return factsOf(st);
 }
+
+std::span<std::uint8_t> ReadBuffer::take(std::size_t size) {
+    if (size > capacity_) {
+        data_.reset();
+        capacity_ = 0;
+        // Whole huge pages, mapped apart from the heap so that they go back at once.
+        constexpr std::size_t kHugePage = std::size_t{1} << 21;
+        const std::size_t capacity = (std::max(size, least_) + kHugePage - 1) / kHugePage * kHugePage;
+        void* memory = ::mmap(nullptr, capacity + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED) {
+            throw std::bad_alloc();
+        }
+        // Aligned to a huge page, the slack on either side given back.
+        auto* start = static_cast<std::uint8_t*>(memory);
+        auto* aligned = reinterpret_cast<std::uint8_t*>(
+            (reinterpret_cast<std::uintptr_t>(start) + kHugePage - 1) / kHugePage * kHugePage);
+        if (aligned > start) {
+            ::munmap(start, static_cast<std::size_t>(aligned - start));
+        }
+        const std::size_t after = kHugePage - static_cast<std::size_t>(aligned - start);
+        if (after > 0) {
+            ::munmap(aligned + capacity, after);
+        }
+#ifdef MADV_HUGEPAGE
+        ::madvise(aligned, capacity, MADV_HUGEPAGE);  // advice: ordinary pages where refused
+#endif
+        data_ = std::unique_ptr<std::uint8_t[], Release>(aligned, Release{capacity});
+        capacity_ = capacity;
+    }
+    return {data_.get(), size};
+}
+
+void ReadBuffer::Release::operator()(std::uint8_t* memory) const { ::munmap(memory, length); }
 
 ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
                       std::span<std::uint8_t> into, FileFacts* opened, const PartRead& consume,

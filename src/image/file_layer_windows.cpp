@@ -299,6 +299,18 @@ std::optional<FileFacts> measure(const std::string& name) {
     return facts;
 }
 
+std::span<std::uint8_t> ReadBuffer::take(std::size_t size) {
+    if (size > capacity_) {
+        const std::size_t capacity = std::max(size, least_);
+        data_.reset();
+        data_ = std::unique_ptr<std::uint8_t[], Release>(new std::uint8_t[capacity], Release{capacity});
+        capacity_ = capacity;
+    }
+    return {data_.get(), size};
+}
+
+void ReadBuffer::Release::operator()(std::uint8_t* memory) const { delete[] memory; }
+
 ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
                       std::span<std::uint8_t> into, FileFacts* opened, const PartRead& consume,
                       std::size_t part) {

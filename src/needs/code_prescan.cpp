@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "image/vector_width.hpp"
+
 namespace tagwright {
 
 namespace {
@@ -15,70 +17,56 @@ bool anyZero32(std::uint64_t v) { return ((v - 0x0000000100000001) & ~v & 0x8000
 
 constexpr std::uint64_t kThumbTop = 0xF800F800F800F800;
 
-// Four words at once (GCC's and Clang's vector extension, the width every x86-64 and
-// ARM64 processor and WebAssembly's SIMD have; where the target has no vector unit the
-// compiler does it lane by lane). A comparison gives each lane all ones or zero.
-constexpr int kLanes = 4;
-typedef std::uint32_t Words __attribute__((vector_size(kLanes * 4)));
-constexpr std::size_t kWordsBytes = sizeof(Words);
+constexpr std::size_t kBlock = std::size_t{1} << CodePrescan::kBlockShift;
 
-Words loadWords(const std::uint8_t* at) {
-    Words w;
-    std::memcpy(&w, at, sizeof w);
+// What one block holds: a save literal, a candidate for building a save address, a "_V".
+struct BlockMarks {
+    bool literal = false;
+    bool build = false;
+    bool string = false;
+};
+
+// Big-endian processors have no fast form: their blocks are taken lane by lane below.
+#define PRESCAN_WIDTH 16
+#define PRESCAN_FUNCTION blockMarks16
+#define PRESCAN_TARGET
+#include "needs/code_prescan_block.inc"
+#undef PRESCAN_WIDTH
+#undef PRESCAN_FUNCTION
+#undef PRESCAN_TARGET
+
+#ifdef TAGWRIGHT_WIDE_VECTORS
+#define PRESCAN_WIDTH 32
+#define PRESCAN_FUNCTION blockMarks32
+#define PRESCAN_TARGET TAGWRIGHT_TARGET_AVX2
+#include "needs/code_prescan_block.inc"
+#undef PRESCAN_WIDTH
+#undef PRESCAN_FUNCTION
+#undef PRESCAN_TARGET
+
+#define PRESCAN_WIDTH 64
+#define PRESCAN_FUNCTION blockMarks64
+#define PRESCAN_TARGET TAGWRIGHT_TARGET_AVX512
+#include "needs/code_prescan_block.inc"
+#undef PRESCAN_WIDTH
+#undef PRESCAN_FUNCTION
+#undef PRESCAN_TARGET
+#endif
+
+BlockMarks blockMarks(const std::uint8_t* block) {
     if constexpr (std::endian::native != std::endian::little) {
-        for (int i = 0; i < kLanes; ++i) {
-            const std::uint8_t* b = at + static_cast<std::ptrdiff_t>(4) * i;
-            w[i] = static_cast<std::uint32_t>(b[0] | b[1] << 8 | b[2] << 16) | static_cast<std::uint32_t>(b[3]) << 24;
-        }
+        return {true, true, true};  // every block looked at word by word
     }
-    return w;
-}
-
-bool anyLane(Words w) {
-    std::uint32_t any = 0;
-    for (int i = 0; i < kLanes; ++i) {
-        any |= w[i];
+    switch (vectorWidth()) {
+#ifdef TAGWRIGHT_WIDE_VECTORS
+        case 64:
+            return blockMarks64(block);
+        case 32:
+            return blockMarks32(block);
+#endif
+        default:
+            return blockMarks16(block);
     }
-    return any != 0;
-}
-
-// Lanes that are save literals.
-Words literalLanes(Words w) {
-    return (Words)((w & 0xFFFF0000u) == 0x0E000000u) | (Words)(w == 0x0D000000u) |
-           (Words)(w == 0x0DFFFF00u);
-}
-
-// Lanes that may be an ARM MOV Rd, #imm (any condition, S, Rd) of 0x0E000000 or
-// 0x0D000000: those rotate their byte by 8, 10 or 12 (rotation field 4 to 7); the
-// block's chunks are then tested as the sweep tests them.
-Words armMovLanes(Words w) { return (Words)((w & 0x0FEF0C00u) == 0x03A00400u); }
-
-// Eight halfwords at once.
-typedef std::uint16_t Halves __attribute__((vector_size(kLanes * 4)));
-
-Halves loadHalves(const std::uint8_t* at) {
-    Halves h;
-    std::memcpy(&h, at, sizeof h);
-    if constexpr (std::endian::native != std::endian::little) {
-        for (int i = 0; i < 2 * kLanes; ++i) {
-            const std::uint8_t* b = at + static_cast<std::ptrdiff_t>(2) * i;
-            h[i] = static_cast<std::uint16_t>(b[0] | b[1] << 8);
-        }
-    }
-    return h;
-}
-
-// Lanes of h that are a Thumb MOVS Rd, #imm8 whose next halfword (the same lane of n)
-// is a shift by immediate of 20 to 25 (0x0500-0x067F): the only shifts that make
-// 0x0E000000 or 0x0D000000 of a byte.
-Halves thumbPairLanes(Halves h, Halves n) {
-    return (Halves)((h & 0xF800) == 0x2000) & (Halves)((Halves)(n - 0x0500) < 0x0180);
-}
-
-bool anyLane(Halves h) {
-    Words w;
-    std::memcpy(&w, &h, sizeof w);
-    return anyLane(w);
 }
 
 std::uint32_t read32(std::span<const std::uint8_t> rom, std::size_t offset) {
@@ -131,49 +119,15 @@ void CodePrescan::finish(std::span<const std::uint8_t> rom) {
             builtAddresses_.push_back(static_cast<std::uint32_t>(chunkAt_));
         }
     }
+    findStrings(rom, stringAt_, rom.size());
+    stringAt_ = rom.size();
     finished_ = true;
 }
 
-void CodePrescan::scanBlock(std::span<const std::uint8_t> rom, std::size_t from) {
-    constexpr std::size_t kBlock = std::size_t{1} << kBlockShift;
-    Words literals{};
-    Words arm{};
-    Halves thumb{};
-    for (std::size_t at = from; at < from + kBlock; at += kWordsBytes) {
-        const Words w = loadWords(rom.data() + at);
-        literals |= literalLanes(w);
-        arm |= armMovLanes(w);
-        thumb |= thumbPairLanes(loadHalves(rom.data() + at), loadHalves(rom.data() + at + 2));
-    }
-    if (anyLane(literals)) {
-        literalBlocks_.resize(std::max(literalBlocks_.size(), (from >> kBlockShift) + 1), false);
-        literalBlocks_[from >> kBlockShift] = true;
-    }
-    if (anyLane(arm) || anyLane(thumb)) {  // rare: the chunks that may build one, as the sweep tests them
-        for (std::size_t at = std::max(chunkAt_, from); at < from + kBlock; at += 8) {
-            if (mayBuildSaveAddress(read64(rom, at), read64(rom, at + 2))) {
-                builtAddresses_.push_back(static_cast<std::uint32_t>(at));
-            }
-        }
-    }
-}
-
-void CodePrescan::scan(std::span<const std::uint8_t> rom) {
-    const std::size_t end = rom.size();
-    // Whole blocks, with the few bytes past them a test reads.
-    constexpr std::size_t kBlock = std::size_t{1} << kBlockShift;
-    while (wordAt_ + kBlock + kWordsBytes <= end) {
-        scanBlock(rom, wordAt_);
-        wordAt_ += kBlock;
-        chunkAt_ = std::max(chunkAt_, wordAt_);
-    }
+void CodePrescan::findStrings(std::span<const std::uint8_t> rom, std::size_t from, std::size_t to) {
     // Every prefix ends in "_V": each place of "_V" is checked against all six.
-    const std::string_view text(reinterpret_cast<const char*>(rom.data()), end);
-    const auto missing = [this] {
-        return std::any_of(firstStrings_.begin(), firstStrings_.end(), [](const auto& at) { return !at; });
-    };
-    for (std::size_t at = text.find("_V", stringAt_); at != std::string_view::npos && missing();
-         at = text.find("_V", at + 1)) {
+    const std::string_view text(reinterpret_cast<const char*>(rom.data()), std::min(rom.size(), to + 1));
+    for (std::size_t at = text.find("_V", from); at != std::string_view::npos; at = text.find("_V", at + 1)) {
         for (std::size_t k = 0; k < library::kPrefixes.size(); ++k) {
             const std::string_view prefix = library::kPrefixes[k].text;
             const std::size_t after = at + 2;
@@ -183,7 +137,40 @@ void CodePrescan::scan(std::span<const std::uint8_t> rom) {
             }
         }
     }
-    stringAt_ = std::max(stringAt_, end == 0 ? 0 : end - 1);
+}
+
+void CodePrescan::scanBlock(std::span<const std::uint8_t> rom, std::size_t from) {
+    const BlockMarks marks = blockMarks(rom.data() + from);
+    if (marks.literal) {
+        for (std::size_t at = from; at < from + kBlock; at += 4) {
+            if (saveLiteral(read32(rom, at))) {
+                literalBlocks_.resize(std::max(literalBlocks_.size(), (from >> kBlockShift) + 1), false);
+                literalBlocks_[from >> kBlockShift] = true;
+                break;
+            }
+        }
+    }
+    if (marks.build) {  // rare: the chunks that may build one, as the sweep tests them
+        for (std::size_t at = std::max(chunkAt_, from); at < from + kBlock; at += 8) {
+            if (mayBuildSaveAddress(read64(rom, at), read64(rom, at + 2))) {
+                builtAddresses_.push_back(static_cast<std::uint32_t>(at));
+            }
+        }
+    }
+    if (marks.string) {
+        findStrings(rom, from, from + kBlock);
+    }
+}
+
+void CodePrescan::scan(std::span<const std::uint8_t> rom) {
+    // Whole blocks, with the few bytes past them a test reads; the rest waits for more
+    // of the ROM, or for finish().
+    while (wordAt_ + kBlock + kMargin <= rom.size()) {
+        scanBlock(rom, wordAt_);
+        wordAt_ += kBlock;
+        chunkAt_ = std::max(chunkAt_, wordAt_);
+        stringAt_ = wordAt_;
+    }
 }
 
 }  // namespace tagwright

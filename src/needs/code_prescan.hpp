@@ -13,8 +13,9 @@
 //   save strings     where each save library prefix (image/save_library.hpp) first
 //                    ends in "_V", anywhere in the ROM
 //
-// Blocks are tested four words at a time; only a block that holds a candidate is
-// looked at chunk by chunk.
+// Blocks are tested a vector at a time (image/vector_width.hpp), the three at once;
+// only a block that holds a candidate is looked at word by word, chunk by chunk or
+// place by place.
 //
 // advance() takes the ROM as far as it has been read, so a test that needs bytes past a
 // part's end waits for the next; finish() takes the whole ROM.
@@ -65,6 +66,10 @@ class CodePrescan {
   private:
     void scan(std::span<const std::uint8_t> rom);
     void scanBlock(std::span<const std::uint8_t> rom, std::size_t from);
+    // Checks each "_V" starting in [from, to) against the prefixes not yet found.
+    void findStrings(std::span<const std::uint8_t> rom, std::size_t from, std::size_t to);
+
+    static constexpr std::size_t kMargin = 16;  // bytes past a block its tests read (at most 8)
 
     std::vector<bool> literalBlocks_;
     std::vector<std::uint32_t> builtAddresses_;

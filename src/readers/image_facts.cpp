@@ -5,6 +5,7 @@
 
 #include "image/cartridge_header.hpp"
 #include "readers/judgement.hpp"
+#include "readers/mark_starts.hpp"
 #include "readers/place_rules.hpp"
 
 namespace tagwright {
@@ -84,40 +85,13 @@ void ImageScanner::testAt(const std::uint8_t* at, std::size_t available, std::ui
     }
 }
 
-// Every mark holds an E or an S among its first four bytes: EEPR at its start, SRAM,
-// SIIR and Shantae at their start, FLAS at the fourth byte. Few bytes of a ROM are
-// either, and the C library finds a byte far faster than a loop over every place, so
-// the scan looks for those two bytes and tests only the places they imply.
+// Tests only the places where a mark may start (readers/mark_starts.hpp).
 void ImageScanner::scanRange(const std::uint8_t* bytes, std::size_t from, std::size_t to,
                              std::size_t available, std::uint64_t base) {
     candidates_.clear();
-    auto find = [&](std::size_t at, std::size_t end, char letter) -> std::size_t {
-        const void* found = at < end ? std::memchr(bytes + at, letter, end - at) : nullptr;
-        return found == nullptr ? end : static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - bytes);
-    };
-    auto next = [&](std::size_t at) { return at + 1 < available ? bytes[at + 1] : 0; };
-    for (std::size_t at = find(from, to, 'E'); at < to; at = find(at + 1, to, 'E')) {
-        if (next(at) == 'E') {
-            candidates_.push_back(at);
-        }
-    }
-    const std::size_t sEnd = std::min(to + 3, available);
-    for (std::size_t at = find(from, sEnd, 'S'); at < sEnd; at = find(at + 1, sEnd, 'S')) {
-        if (at >= from + 3 && at - 3 < to && bytes[at - 3] == 'F') {
-            candidates_.push_back(at - 3);  // a FLAS ending here
-        }
-        const std::uint8_t after = next(at);
-        if (at < to && (after == 'R' || after == 'I' || after == 'h')) {
-            candidates_.push_back(at);
-        }
-    }
-    std::sort(candidates_.begin(), candidates_.end());
-    std::size_t last = to;  // no place twice
+    findMarkStarts(bytes, from, to, available, candidates_);
     for (const std::size_t at : candidates_) {
-        if (at != last) {
-            testAt(bytes + at, available - at, base + at);
-            last = at;
-        }
+        testAt(bytes + at, available - at, base + at);
     }
 }
 
