@@ -30,27 +30,33 @@ struct BlockMarks {
 #define PRESCAN_WIDTH 16
 #define PRESCAN_FUNCTION blockMarks16
 #define PRESCAN_TARGET
+#define PRESCAN_LEAVE()
 #include "needs/code_prescan_block.inc"
 #undef PRESCAN_WIDTH
 #undef PRESCAN_FUNCTION
 #undef PRESCAN_TARGET
+#undef PRESCAN_LEAVE
 
 #ifdef TAGWRIGHT_WIDE_VECTORS
 #define PRESCAN_WIDTH 32
 #define PRESCAN_FUNCTION blockMarks32
 #define PRESCAN_TARGET TAGWRIGHT_TARGET_AVX2
+#define PRESCAN_LEAVE()
 #include "needs/code_prescan_block.inc"
 #undef PRESCAN_WIDTH
 #undef PRESCAN_FUNCTION
 #undef PRESCAN_TARGET
+#undef PRESCAN_LEAVE
 
 #define PRESCAN_WIDTH 64
 #define PRESCAN_FUNCTION blockMarks64
 #define PRESCAN_TARGET TAGWRIGHT_TARGET_AVX512
+#define PRESCAN_LEAVE TAGWRIGHT_CLEAR_AVX512_REGISTERS
 #include "needs/code_prescan_block.inc"
 #undef PRESCAN_WIDTH
 #undef PRESCAN_FUNCTION
 #undef PRESCAN_TARGET
+#undef PRESCAN_LEAVE
 #endif
 
 BlockMarks blockMarks(const std::uint8_t* block) {

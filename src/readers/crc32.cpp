@@ -6,6 +6,8 @@
 #if defined(__x86_64__) && defined(__GNUC__) && defined(__linux__)
 #define TAGWRIGHT_CRC32_FOLDING 1
 #include <immintrin.h>
+
+#include "image/vector_width.hpp"
 #endif
 
 namespace tagwright {
@@ -153,6 +155,12 @@ TAGWRIGHT_WIDE_FOLDING_TARGET std::uint32_t foldBlocksWide(const std::uint8_t* a
     }
     alignas(64) std::uint8_t lanes[64];
     _mm512_store_si512(lanes, x0);
+    // The rest is SSE code: leaving the upper halves of the registers in use would slow
+    // every SSE instruction after it (in the whole program) until the next clearing. The
+    // lanes go through memory, so that none is kept in a register the clearing misses.
+    asm volatile("" : : "m"(lanes) : "memory");
+    _mm256_zeroupper();
+    TAGWRIGHT_CLEAR_AVX512_REGISTERS();
     return foldLanes(load(lanes), load(lanes + 16), load(lanes + 32), load(lanes + 48), at, length);
 }
 

@@ -58,27 +58,33 @@ void findOneByOne(const std::uint8_t* bytes, std::size_t from, std::size_t to, s
 #define MARK_STARTS_WIDTH 16
 #define MARK_STARTS_FUNCTION findIn16
 #define MARK_STARTS_TARGET
+#define MARK_STARTS_LEAVE()
 #include "readers/mark_starts_stretches.inc"
 #undef MARK_STARTS_WIDTH
 #undef MARK_STARTS_FUNCTION
 #undef MARK_STARTS_TARGET
+#undef MARK_STARTS_LEAVE
 
 #ifdef TAGWRIGHT_WIDE_VECTORS
 #define MARK_STARTS_WIDTH 32
 #define MARK_STARTS_FUNCTION findIn32
 #define MARK_STARTS_TARGET TAGWRIGHT_TARGET_AVX2
+#define MARK_STARTS_LEAVE()
 #include "readers/mark_starts_stretches.inc"
 #undef MARK_STARTS_WIDTH
 #undef MARK_STARTS_FUNCTION
 #undef MARK_STARTS_TARGET
+#undef MARK_STARTS_LEAVE
 
 #define MARK_STARTS_WIDTH 64
 #define MARK_STARTS_FUNCTION findIn64
 #define MARK_STARTS_TARGET TAGWRIGHT_TARGET_AVX512
+#define MARK_STARTS_LEAVE TAGWRIGHT_CLEAR_AVX512_REGISTERS
 #include "readers/mark_starts_stretches.inc"
 #undef MARK_STARTS_WIDTH
 #undef MARK_STARTS_FUNCTION
 #undef MARK_STARTS_TARGET
+#undef MARK_STARTS_LEAVE
 #endif
 
 }  // namespace
