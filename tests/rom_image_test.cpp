@@ -10,6 +10,7 @@
 #include <memory>
 #include <sstream>
 
+#include "image/file_layer.hpp"
 #include "image/padding.hpp"
 #include "support/temp_dir.hpp"
 
@@ -118,6 +119,20 @@ TEST(RomImage, TagOfAHeaderSizedImageFollowsTheHeader) {
     const Bytes out = concatenated(image.outputSegments(TagArea::Included));
     ASSERT_EQ(out.size(), 204u);
     EXPECT_EQ(std::string(out.begin() + 192, out.end()), std::string("EEPROM_V120\0", 12));
+}
+
+// The memory files are read into: made once for its least size, kept while a file
+// fits, made again (every byte of it usable) for one that does not.
+TEST(ReadBuffer, KeepsItsMemoryWhileFilesFitAndGrowsForOneThatDoesNot) {
+    files::ReadBuffer buffer(3 << 20);
+    const auto first = buffer.take(100);
+    ASSERT_EQ(first.size(), 100u);
+    EXPECT_EQ(buffer.take(3 << 20).data(), first.data());
+    const auto grown = buffer.take((5 << 20) + 1);
+    ASSERT_EQ(grown.size(), (5u << 20) + 1);
+    std::fill(grown.begin(), grown.end(), 0xA5);
+    EXPECT_EQ(std::count(grown.begin(), grown.end(), 0xA5), static_cast<std::ptrdiff_t>(grown.size()));
+    EXPECT_EQ(buffer.take(1).data(), grown.data());
 }
 
 TEST(Padding, NextPowerOfTwoAtOrAboveTheLength) {

@@ -43,7 +43,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -107,15 +106,15 @@ ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
 class ReadBuffer {
   public:
     explicit ReadBuffer(std::size_t least) : least_(least) {}
+    ~ReadBuffer() { release(); }
+    ReadBuffer(const ReadBuffer&) = delete;
+    ReadBuffer& operator=(const ReadBuffer&) = delete;
     // `size` bytes, the earlier content not kept when it grows; throws std::bad_alloc.
     std::span<std::uint8_t> take(std::size_t size);
 
   private:
-    struct Release {
-        std::size_t length;
-        void operator()(std::uint8_t* memory) const;
-    };
-    std::unique_ptr<std::uint8_t[], Release> data_{nullptr, Release{0}};
+    void release();
+    std::uint8_t* data_ = nullptr;
     std::size_t capacity_ = 0;
     std::size_t least_ = 0;
 };

@@ -270,8 +270,7 @@ std::optional<FileFacts> measure(const std::string& name) {
 
 std::span<std::uint8_t> ReadBuffer::take(std::size_t size) {
     if (size > capacity_) {
-        data_.reset();
-        capacity_ = 0;
+        release();
         // Whole huge pages, mapped apart from the heap so that they go back at once.
         constexpr std::size_t kHugePage = std::size_t{1} << 21;
         const std::size_t capacity = (std::max(size, least_) + kHugePage - 1) / kHugePage * kHugePage;
@@ -281,8 +280,7 @@ std::span<std::uint8_t> ReadBuffer::take(std::size_t size) {
         }
         // Aligned to a huge page, the slack on either side given back.
         auto* start = static_cast<std::uint8_t*>(memory);
-        auto* aligned = reinterpret_cast<std::uint8_t*>(
-            (reinterpret_cast<std::uintptr_t>(start) + kHugePage - 1) / kHugePage * kHugePage);
+        std::uint8_t* aligned = start + (kHugePage - reinterpret_cast<std::uintptr_t>(start) % kHugePage) % kHugePage;
         if (aligned > start) {
             ::munmap(start, static_cast<std::size_t>(aligned - start));
         }
@@ -293,13 +291,19 @@ std::span<std::uint8_t> ReadBuffer::take(std::size_t size) {
 #ifdef MADV_HUGEPAGE
         ::madvise(aligned, capacity, MADV_HUGEPAGE);  // advice: ordinary pages where refused
 #endif
-        data_ = std::unique_ptr<std::uint8_t[], Release>(aligned, Release{capacity});
+        data_ = aligned;
         capacity_ = capacity;
     }
-    return {data_.get(), size};
+    return {data_, size};
 }
 
-void ReadBuffer::Release::operator()(std::uint8_t* memory) const { ::munmap(memory, length); }
+void ReadBuffer::release() {
+    if (data_ != nullptr) {
+        ::munmap(data_, capacity_);
+    }
+    data_ = nullptr;
+    capacity_ = 0;
+}
 
 ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
                       std::span<std::uint8_t> into, FileFacts* opened, const PartRead& consume,

@@ -301,15 +301,19 @@ std::optional<FileFacts> measure(const std::string& name) {
 
 std::span<std::uint8_t> ReadBuffer::take(std::size_t size) {
     if (size > capacity_) {
+        release();
         const std::size_t capacity = std::max(size, least_);
-        data_.reset();
-        data_ = std::unique_ptr<std::uint8_t[], Release>(new std::uint8_t[capacity], Release{capacity});
+        data_ = new std::uint8_t[capacity];
         capacity_ = capacity;
     }
-    return {data_.get(), size};
+    return {data_, size};
 }
 
-void ReadBuffer::Release::operator()(std::uint8_t* memory) const { delete[] memory; }
+void ReadBuffer::release() {
+    delete[] data_;
+    data_ = nullptr;
+    capacity_ = 0;
+}
 
 ReadOutcome readWhole(const std::string& name, const FileFacts& measured,
                       std::span<std::uint8_t> into, FileFacts* opened, const PartRead& consume,
