@@ -240,6 +240,10 @@ private:
         if (!collecting) {
             return;
         }
+        if (target.kind == RegValue::Table && exchange) {
+            tableEntries(target.value, at, [this](const Pending& entry) { pendings_.push_back(entry); });
+            return;
+        }
         if (target.symbolic()) {
             Pending jump;
             jump.kind = Pending::Jump;
@@ -251,6 +255,26 @@ private:
             return;
         }
         gap(offsetOf(at), "a jump to a value not known at " + hexAddress(at));
+    }
+
+    // A table of code addresses jumped to by BX (a function pointer chosen by an index):
+    // each word from `table` that is a Thumb (odd) or ARM (multiple of 4) address in the
+    // ROM, up to the first that is not, as an entry; enterKnown() asks each for a
+    // plausible first instruction.
+    template <typename Take>
+    void tableEntries(std::uint32_t table, std::uint32_t at, const Take& take) {
+        for (std::size_t i = 0; i < kMaxTableEntries; ++i) {
+            const auto word = memory_.read(table + 4 * static_cast<std::uint32_t>(i), 4, false);
+            if (!word || !memory_.isRom(*word) || (*word & 3) == 2) {
+                break;
+            }
+            Pending entry;
+            entry.kind = Pending::Entry;
+            entry.address = at;
+            entry.values[0] = RegValue::constant(*word);
+            entry.arm = (*word & 1) == 0;
+            take(entry);
+        }
     }
 
     // The entries of an ARM jump table: words that are ARM code addresses, from `table`.
@@ -690,6 +714,13 @@ private:
                 bool resolved = false;
                 for (const std::uint32_t site : sites == callers_.end() ? std::vector<std::uint32_t>{} : sites->second) {
                     const RegValue given = calls_[site].state[target.reg];
+                    if (given.kind == RegValue::Table && target.value == 0 && pending.exchange) {
+                        resolved = true;
+                        tableEntries(given.value, pending.address, [&](const Pending& entry) {
+                            found = enterKnown(entry.values[0].value, entry) || found;
+                        });
+                        continue;
+                    }
                     if (!given.known()) {
                         continue;
                     }
@@ -766,14 +797,15 @@ private:
             }
             return false;
         }
-        if (pending.kind == Pending::Entry && thumb) {
-            // A Thumb address that is data after all would decode as nonsense: ask
-            // for a plausible first instruction (not undefined, not a lone BL half).
+        if (pending.kind == Pending::Entry) {
+            // An address that is data after all would decode as nonsense: ask for a
+            // plausible first instruction (not undefined, not a lone BL half).
             const auto offset = memory_.codeOffset(target, 4);
             if (!offset) {
                 return false;
             }
-            const ArmInsn first = decodeThumb(read16(memory_.rom(), *offset), read16(memory_.rom(), *offset + 2), target);
+            const ArmInsn first = thumb ? decodeThumb(read16(memory_.rom(), *offset), read16(memory_.rom(), *offset + 2), target)
+                                        : decodeArm(read32(memory_.rom(), *offset), target);
             if (first.op == ArmOp::Invalid) {
                 return false;
             }

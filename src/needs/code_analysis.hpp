@@ -2,9 +2,10 @@
 //
 // Code is followed from the branch at 0x08000000 (ARM), along direct branches and
 // calls, BX and other jumps to values the constant propagation knows (ARM/Thumb by
-// bit 0), ARM jump tables (LDR PC, [PC, Rn, LSL #2] and ADD PC, PC, Rn, LSL #2), and
-// to code reached through values that arrive from callers (a helper doing BX r3 on its
-// caller's value). Beside those it enters:
+// bit 0), ARM jump tables (LDR PC, [PC, Rn, LSL #2] and ADD PC, PC, Rn, LSL #2), BX to
+// a word of a table in the ROM chosen by an index (every code address in the table, as
+// a state machine's function pointers), and to code reached through values that arrive
+// from callers (a helper doing BX r3 on its caller's value). Beside those it enters:
 //   - the interrupt handler whose address is stored to 0x03007FFC (ARM, as the BIOS
 //     calls it);
 //   - Thumb functions whose addresses (odd, in the ROM) are passed to a call or stored;

@@ -247,7 +247,7 @@ std::optional<std::uint32_t> CodeMemory::read(std::uint32_t address, std::uint8_
         if (std::uint64_t{*offset} + width > rom_.size()) {
             offset.reset();
         }
-    } else if (pcRelative && isRam(address)) {
+    } else if (isRam(address) && (pcRelative || width == 4)) {
         offset = ramOffset(address, width);
     }
     if (!offset) {
@@ -256,6 +256,9 @@ std::optional<std::uint32_t> CodeMemory::read(std::uint32_t address, std::uint8_
     std::uint32_t value = 0;
     for (std::uint8_t i = 0; i < width; ++i) {
         value |= std::uint32_t{rom_[*offset + i]} << (8 * i);
+    }
+    if (isRam(address) && !pcRelative && !trackedArea(value)) {
+        return std::nullopt;  // a variable: only a save address it starts with is kept
     }
     return value;
 }
@@ -319,6 +322,13 @@ void stepInstruction(const ArmInsn& insn, std::uint32_t address, bool thumb, con
             } else if (access.address.known()) {
                 if (auto v = memory.read(access.address.value, insn.width, insn.rn == kPc)) {
                     access.value = RegValue::constant(insn.signedLoad ? signExtend(*v, insn.width) : *v);
+                }
+            } else if (insn.width == 4 && insn.pre && insn.up && !insn.operand.immediate && insn.rn != kPc &&
+                       base.known() != offset.known()) {
+                // A word of a table in the ROM, chosen by an index not known.
+                const std::uint32_t table = base.known() ? base.value : offset.value;
+                if (memory.isRom(table) && (table & 3) == 0) {
+                    access.value = RegValue::table(table);
                 }
             }
             if (insn.writeback && insn.rn != kPc) {

@@ -11,6 +11,8 @@
 //               callers
 //   argbased    arg f r plus an offset not known
 //   popped      loaded by a pop from the stack: a return address where it is jumped to
+//   table t     a word loaded from the ROM at t plus an index not known (LDR Rd, [Rn, Rm]
+//               with one of them t): where it is jumped to, a table of code addresses
 //
 // Where two paths meet, equal values stay; different ones become based when they share
 // a 16 MiB area of the save or EEPROM space, else unknown. A BL leaves r0-r3, r12 and
@@ -19,6 +21,9 @@
 // The code memory maps the addresses code runs at to the ROM: the ROM itself and its
 // wait-state mirrors (0x08000000-0x0DFFFFFF, code; literal reads from 0x08000000-
 // 0x0CFFFFFF, below the EEPROM space), and RAM areas the code was seen to copy there.
+// A word loaded from such RAM other than as a literal is a variable's: it is taken for
+// the value the copy gave it only where that is an address in the save or EEPROM space
+// (a pointer to the save memory kept in an initialised variable).
 #pragma once
 
 #include <array>
@@ -32,15 +37,16 @@
 namespace tagwright {
 
 struct RegValue {
-    enum Kind : std::uint32_t { Unknown, Const, Based, Arg, ArgBased, Popped };
+    enum Kind : std::uint32_t { Unknown, Const, Based, Arg, ArgBased, Popped, Table };
     Kind kind : 3 = Unknown;
     std::uint32_t reg : 4 = 0;    // Arg, ArgBased: the register at entry
     std::uint32_t func : 25 = 0;  // Arg, ArgBased: the function entered
-    std::uint32_t value = 0;      // Const: the value; Based: the lowest base; Arg: k
+    std::uint32_t value = 0;      // Const: the value; Based: the lowest base; Arg: k; Table: t
 
     static RegValue constant(std::uint32_t v) { return {Const, 0, 0, v}; }
     static RegValue argument(std::uint32_t f, std::uint8_t r) { return {Arg, r, f, 0}; }
     static RegValue popped() { return {Popped, 0, 0, 0}; }
+    static RegValue table(std::uint32_t t) { return {Table, 0, 0, t}; }
     bool known() const { return kind == Const; }
     bool symbolic() const { return kind == Arg || kind == ArgBased; }
     friend bool operator==(const RegValue&, const RegValue&) = default;
@@ -58,7 +64,8 @@ public:
     explicit CodeMemory(std::span<const std::uint8_t> rom) : rom_(rom) {}
     // The ROM offset of `bytes` bytes at `address` where code can run, if any.
     std::optional<std::uint32_t> codeOffset(std::uint32_t address, std::uint32_t bytes) const;
-    // A constant read: the ROM (below the EEPROM space), or copied code when pcRelative.
+    // A constant read: the ROM (below the EEPROM space), copied code when pcRelative, or
+    // a save address a copied variable starts with.
     std::optional<std::uint32_t> read(std::uint32_t address, std::uint8_t width, bool pcRelative) const;
     // RAM at ramAddress holds a copy of ROM from romAddress (length 0: not known).
     // Returns false when it was known already.
