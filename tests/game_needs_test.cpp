@@ -92,6 +92,46 @@ TEST(GameNeeds, ImagesWithoutFollowableCode) {
     EXPECT_EQ(needs.outcome, SaveMemory::Unknown) << describe(needs);
 }
 
+// Code that reaches the save memory through memory the analysis does not follow is
+// never judged to need none: a save address the code stores to RAM (a driver's field),
+// or one that lies in the ROM as data no PC-relative load reads (an initialised
+// variable's first value, a table). Loaded as a literal and only read, it is no use.
+TEST(GameNeeds, ASaveAddressKeptInMemoryOrDataIsNeverNone) {
+    const auto image = [](std::initializer_list<std::uint32_t> words) {
+        std::vector<std::uint8_t> bytes;
+        for (const std::uint32_t word : words) {
+            for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(word >> (8 * i)));
+        }
+        bytes.resize(0x400, 0);
+        return bytes;
+    };
+    const auto withWordAt = [](std::vector<std::uint8_t> bytes, std::size_t at, std::uint32_t word) {
+        for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(word >> (8 * i));
+        return bytes;
+    };
+    const std::uint32_t stop = 0xEAFFFFFE;  // b .
+    const struct {
+        const char* what;
+        std::vector<std::uint8_t> rom;
+        SaveMemory outcome;
+    } cases[] = {
+        {"stored to RAM", image({0xE3A0040E, 0xE3A01403, 0xE5810000, stop}),  // mov r0, #0x0E000000; mov r1, #0x03000000; str r0, [r1]
+         SaveMemory::Unknown},
+        {"EEPROM address stored", image({0xE3A0040D, 0xE3A01403, 0xE5810000, stop}), SaveMemory::Unknown},
+        {"stored to the save area itself", image({0xE3A0040E, 0xE5C00000, stop}), SaveMemory::Sram},  // strb r0, [r0]
+        {"read only", withWordAt(image({0xE59F02F8, 0xE5D01000, stop}), 0x300, 0x0E000000),  // ldr r0, [pc, #0x2F8]; ldrb r1, [r0]
+         SaveMemory::None},
+        {"as data", withWordAt(image({stop}), 0x300, 0x0E005555), SaveMemory::Unknown},
+        {"as data, EEPROM", withWordAt(image({stop}), 0x300, 0x0DFFFF00), SaveMemory::Unknown},
+        {"another word as data", withWordAt(image({stop}), 0x300, 0x0E001234), SaveMemory::None},
+        {"nothing", image({stop}), SaveMemory::None},
+    };
+    for (const auto& c : cases) {
+        const GameNeeds needs = judgeGameCode(c.rom);
+        EXPECT_EQ(needs.outcome, c.outcome) << c.what << ": " << describe(needs);
+    }
+}
+
 // A Flash command routine called with 0x90 decides 64 KiB only where all the code was
 // followed: past a jump not followed, a caller may send the bank switch.
 TEST(GameNeeds, FlashCommandRoutineBehindAGap) {

@@ -143,30 +143,49 @@ TEST(TrialWeighing, OnlyARomThatStartsWithAJumpIsRun) {
     }
 }
 
-// A Flash run that shows no size takes the size the Flash strings agree on, and only then.
-TEST(TrialWeighing, FlashSizeFromAgreeingStringsOnly) {
-    const auto string = [](std::uint32_t bytes) {
+// A run that shows no size takes the one size the rest agrees on, and only then: for
+// Flash its strings (never code the analysis only swept: a Flash driver's size is its
+// bank switch, which a run may not reach); for SRAM the code's own stores (reached or
+// not) first, then its strings.
+TEST(TrialWeighing, SizeFromWhatAgreesOnly) {
+    const auto piece = [](NeedSource source, SaveMemory memory, std::uint32_t bytes) {
         NeedEvidence item;
-        item.source = NeedSource::String;
-        item.memory = SaveMemory::Flash;
+        item.source = source;
+        item.memory = memory;
         item.bytes = bytes;
+        item.sureness = source == NeedSource::Code ? Sureness::Unreached : Sureness::Supports;
         return item;
     };
-    NeedEvidence run;
-    run.source = NeedSource::Trial;
-    run.memory = SaveMemory::Flash;
-    run.sureness = Sureness::Decides;
+    constexpr auto kCode = NeedSource::Code;
+    constexpr auto kString = NeedSource::String;
+    constexpr auto kFlash = SaveMemory::Flash;
+    constexpr auto kSram = SaveMemory::Sram;
     const struct {
-        std::vector<std::uint32_t> strings;
+        SaveMemory memory;
+        std::vector<NeedEvidence> rest;
         std::optional<std::uint32_t> bytes;
-    } cases[] = {{{}, std::nullopt}, {{131072}, 131072}, {{65536, 65536}, 65536},
-                 {{65536, 131072}, std::nullopt}};
+    } cases[] = {
+        {kFlash, {}, std::nullopt},
+        {kFlash, {piece(kString, kFlash, 131072)}, 131072},
+        {kFlash, {piece(kString, kFlash, 65536), piece(kString, kFlash, 65536)}, 65536},
+        {kFlash, {piece(kString, kFlash, 65536), piece(kString, kFlash, 131072)}, std::nullopt},
+        {kFlash, {piece(kCode, kFlash, 131072)}, std::nullopt},
+        {kSram, {}, std::nullopt},
+        {kSram, {piece(kCode, kSram, 65536), piece(kString, kSram, 32768)}, 65536},
+        {kSram, {piece(kCode, kSram, 65536), piece(kCode, kSram, 32768), piece(kString, kSram, 32768)}, 32768},
+        {kSram, {piece(kString, kSram, 32768), piece(kString, kFlash, 65536)}, 32768},
+        {kSram, {piece(kCode, kFlash, 65536)}, std::nullopt},
+    };
     for (const auto& c : cases) {
+        NeedEvidence run;
+        run.source = NeedSource::Trial;
+        run.memory = c.memory;
+        run.sureness = Sureness::Decides;
         GameNeeds needs;
-        for (const std::uint32_t bytes : c.strings) needs.evidence.push_back(string(bytes));
+        needs.evidence = c.rest;
         weighTrial(needs, {run});
-        EXPECT_EQ(needs.outcome, SaveMemory::Flash);
-        EXPECT_EQ(needs.bytes, c.bytes);
+        EXPECT_EQ(needs.outcome, c.memory);
+        EXPECT_EQ(needs.bytes, c.bytes) << saveMemoryWord(c.memory) << " with " << c.rest.size() << " pieces";
         EXPECT_EQ(needs.by, NeedSource::Trial);
     }
 }

@@ -510,6 +510,10 @@ private:
     void noteAccess(const MemoryAccess& access, std::uint32_t owner, std::uint32_t address, std::uint32_t offset,
                     Dma3Shadow& dma) {
         const RegValue& at = access.address;
+        if (access.write && !inSaveArea(at) && (inSaveArea(access.value) || inEepromSpace(access.value)) &&
+            !result_.saveAddressStored) {
+            result_.saveAddressStored = offset;  // a save address kept in memory, used from there
+        }
         if (inSaveArea(at)) {
             if (access.write && at.known() && at.value == 0x0E005555 && access.value.symbolic()) {
                 result_.flashCommandsFromCallers = true;

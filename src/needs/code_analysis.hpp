@@ -27,6 +27,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -52,6 +53,9 @@ struct CodeAnalysis {
     // A routine sends Flash commands its callers choose: with gaps, a caller not seen
     // may send the bank switch.
     bool flashCommandsFromCallers = false;
+    // Where the code reached first stores a save or EEPROM address to memory (outside
+    // the save area): code that loads it back and uses it is not followed.
+    std::optional<std::uint32_t> saveAddressStored;
 };
 
 CodeAnalysis analyseReachableCode(std::span<const std::uint8_t> rom);

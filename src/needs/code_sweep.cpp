@@ -222,4 +222,55 @@ ProtocolFindings sweepUnreachedCode(std::span<const std::uint8_t> rom, const Hal
     return Sweep(rom, reached, prescan).run();
 }
 
+namespace {
+
+bool ownAddress(std::uint32_t v) {
+    return v == 0x0E000000 || v == 0x0E005555 || v == 0x0E002AAA || v == 0x0D000000 || v == 0x0DFFFF00;
+}
+
+// Whether a PC-relative load somewhere in the ROM reads the word at `at`.
+bool loadable(std::span<const std::uint8_t> rom, std::size_t at) {
+    // Thumb at A reads ((A + 4) & ~3) + imm8 * 4: A is 4 or 2 bytes before that base.
+    for (std::size_t imm = 0; imm < 256 && imm * 4 + 4 <= at; ++imm) {
+        for (const std::size_t back : {std::size_t{4}, std::size_t{2}}) {
+            const std::size_t from = at - imm * 4 - back;
+            if ((read16(rom, from) & 0xF8FF) == (0x4800 | imm)) {
+                return true;
+            }
+        }
+    }
+    // ARM at A reads A + 8 +- imm12.
+    const std::size_t first = at >= 8 + 4095 ? (at - 8 - 4095 + 3) & ~std::size_t{3} : 0;
+    for (std::size_t from = first; from + 8 <= at + 4095 && from + 4 <= rom.size(); from += 4) {
+        const std::uint32_t word = read32(rom, from);
+        if ((word & 0x0F7F0000) != 0x051F0000) {
+            continue;
+        }
+        const std::uint64_t target = (word >> 23 & 1) != 0u ? from + 8 + (word & 0xFFF) : from + 8 - std::uint64_t{word & 0xFFF};
+        if (target == at) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> saveAddressAsData(std::span<const std::uint8_t> rom, const CodePrescan& prescan) {
+    const std::vector<bool>& blocks = prescan.literalBlocks();
+    constexpr std::size_t kShift = CodePrescan::kBlockShift;
+    for (std::size_t block = 0; block < blocks.size(); ++block) {
+        if (!blocks[block]) {
+            continue;
+        }
+        const std::size_t end = std::min(rom.size() & ~std::size_t{3}, (block + 1) << kShift);
+        for (std::size_t at = std::max(block << kShift, CodePrescan::kFirstChunk); at < end; at += 4) {
+            if (ownAddress(read32(rom, at)) && !loadable(rom, at)) {
+                return static_cast<std::uint32_t>(at);
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace tagwright

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -26,5 +27,11 @@ namespace tagwright {
 // `prescan` is finished over `rom`.
 ProtocolFindings sweepUnreachedCode(std::span<const std::uint8_t> rom, const HalfwordMarks& reached,
                                     const CodePrescan& prescan);
+
+// The first word of the ROM that is a save memory's own address (0x0E000000, 0x0E005555,
+// 0x0E002AAA, 0x0D000000 or 0x0DFFFF00) and that no PC-relative load (Thumb LDR Rd,
+// [PC, #imm8*4], ARM LDR Rd, [PC, #+-imm12]) can read: data, such as an initialised
+// variable or a table of pointers, through which code may reach the save memory.
+std::optional<std::uint32_t> saveAddressAsData(std::span<const std::uint8_t> rom, const CodePrescan& prescan);
 
 }  // namespace tagwright

@@ -93,6 +93,7 @@ GameNeeds judgeGameCode(std::span<const std::uint8_t> rom, const CodePrescan& pr
     GameNeeds needs;
     needs.by = NeedSource::Code;
     std::string why;
+    std::optional<std::uint32_t> whyAt;  // where what keeps the code from deciding lies
     if (code.instructions == 0) {
         why = "no code found at the entry point";
     } else if (reachedVerdict.memory == SaveMemory::Unknown || !reachedVerdict.sure) {
@@ -114,6 +115,12 @@ GameNeeds judgeGameCode(std::span<const std::uint8_t> rom, const CodePrescan& pr
               ") lies where the analysis could not follow the code";
     } else if (!complete && !strings.empty()) {
         why = "a save library is linked, and the analysis could not follow all the code";
+    } else if (code.saveAddressStored) {
+        why = "the code keeps a save address in memory, and what it does with it from there is not followed";
+        whyAt = code.saveAddressStored;
+    } else if (const auto data = saveAddressAsData(rom, prescan)) {
+        why = "a save address lies in the ROM as data, and code may reach the save memory through it";
+        whyAt = data;
     } else {
         needs.outcome = SaveMemory::None;
     }
@@ -133,7 +140,9 @@ GameNeeds judgeGameCode(std::span<const std::uint8_t> rom, const CodePrescan& pr
         NeedEvidence item;
         item.memory = SaveMemory::Unknown;
         item.what = "the code does not decide: " + why;
-        if (!complete && !code.gaps.empty()) {
+        if (whyAt) {
+            item.romOffset = whyAt;
+        } else if (!complete && !code.gaps.empty()) {
             item.detail = code.gaps.front().what + " (" + std::to_string(code.gapCount) + " such places)";
             item.romOffset = code.gaps.front().romOffset;
         }

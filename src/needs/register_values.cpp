@@ -328,7 +328,9 @@ void stepInstruction(const ArmInsn& insn, std::uint32_t address, bool thumb, con
                 // A word of a table in the ROM, chosen by an index not known.
                 const std::uint32_t table = base.known() ? base.value : offset.value;
                 if (memory.isRom(table) && (table & 3) == 0) {
-                    access.value = RegValue::table(table);
+                    // A table that starts with a save address holds pointers into that area.
+                    const auto first = memory.read(table, 4, false);
+                    access.value = first && trackedArea(*first) ? based(*first) : RegValue::table(table);
                 }
             }
             if (insn.writeback && insn.rn != kPc) {

@@ -12,7 +12,9 @@
 //   argbased    arg f r plus an offset not known
 //   popped      loaded by a pop from the stack: a return address where it is jumped to
 //   table t     a word loaded from the ROM at t plus an index not known (LDR Rd, [Rn, Rm]
-//               with one of them t): where it is jumped to, a table of code addresses
+//               with one of them t): where it is jumped to, a table of code addresses.
+//               A table whose first word is in the save or EEPROM space gives a pointer
+//               based there instead
 //
 // Where two paths meet, equal values stay; different ones become based when they share
 // a 16 MiB area of the save or EEPROM space, else unknown. A BL leaves r0-r3, r12 and

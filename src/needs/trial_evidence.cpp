@@ -127,19 +127,26 @@ void weighTrial(GameNeeds& needs, std::vector<NeedEvidence> trial) {
         needs.outcome = *memory;
         needs.bytes = bytes;
         needs.by = NeedSource::Trial;
-        // A Flash run that showed no size takes the one size its Flash strings agree on.
-        if (*memory == SaveMemory::Flash && !bytes) {
-            std::optional<std::uint32_t> said;
-            bool one = true;
-            for (const NeedEvidence& item : needs.evidence) {
-                if (item.source == NeedSource::String && item.memory == SaveMemory::Flash &&
-                    item.bytes) {
-                    one = one && (!said || *said == *item.bytes);
-                    said = item.bytes;
+        // A run that showed no size takes the one size the rest agrees on: for Flash its
+        // strings; for SRAM the code's own stores (reached or not: their extent does not
+        // depend on how far the run got), else its strings.
+        if (!bytes && (*memory == SaveMemory::Flash || *memory == SaveMemory::Sram)) {
+            for (const NeedSource source : {NeedSource::Code, NeedSource::String}) {
+                if (source == NeedSource::Code && *memory == SaveMemory::Flash) {
+                    continue;
                 }
-            }
-            if (said && one) {
-                needs.bytes = said;
+                std::optional<std::uint32_t> said;
+                bool one = true;
+                for (const NeedEvidence& item : needs.evidence) {
+                    if (item.source == source && item.memory == *memory && item.bytes) {
+                        one = one && (!said || *said == *item.bytes);
+                        said = item.bytes;
+                    }
+                }
+                if (said && one) {
+                    needs.bytes = said;
+                    break;
+                }
             }
         }
     } else {
