@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the test programs in tests/gba-programs/ into small GBA ROMs beside them
+# Builds the test programs in tests/gba-programs/ (C, C++ and assembly) into small GBA ROMs beside them
 # (tests/gba-programs/roms/NAME.gba), with Debian's gcc-arm-none-eabi and
 # libnewlib-arm-none-eabi: the programs' own start-up code (crt0.s) and linker script
 # (gba.ld), a cartridge header with a title and its complement checksum, no logo.
@@ -13,12 +13,14 @@ mkdir -p "$out"
 cc=arm-none-eabi-gcc
 flags=(-mcpu=arm7tdmi -mthumb-interwork -O2 -ffreestanding -nostartfiles -Wall -Wextra
        -fno-asynchronous-unwind-tables -T "$here/gba.ld" -Wl,--gc-sections -Wl,--no-warn-rwx-segments)
-for source in "$here"/*.c "$here"/*.s; do
+for source in "$here"/*.c "$here"/*.cpp "$here"/*.s; do
   name="$(basename "${source%.*}")"
   [ "$name" = crt0 ] && continue
   mode=-mthumb
   case "$name" in *_arm) mode=-marm ;; esac
-  "$cc" "${flags[@]}" "$mode" -ffunction-sections -o "$work/$name.elf" "$here/crt0.s" "$source" -lgcc
+  language=()
+  case "$source" in *.cpp) language=(-fno-exceptions -fno-rtti -nostdlib) ;; esac
+  "$cc" "${flags[@]}" "${language[@]}" "$mode" -ffunction-sections -o "$work/$name.elf" "$here/crt0.s" "$source" -lgcc
   arm-none-eabi-objcopy -O binary "$work/$name.elf" "$work/$name.gba"
   python3 - "$work/$name.gba" "$out/$name.gba" "$name" <<'PY'
 import sys

@@ -23,6 +23,7 @@ constexpr std::size_t kMaxSymbolicEvents = 16;  // per function
 constexpr int kResolveDepth = 3;
 constexpr std::size_t kMaxInstances = 4096;     // per function
 constexpr std::size_t kMaxTableEntries = 512;
+constexpr std::uint32_t kMaxCopyScanned = 64 * 1024;  // bytes of copied data looked at for pointers
 constexpr std::uint32_t kDma3Source = 0x040000D4;
 constexpr std::uint32_t kDma3End = 0x040000E0;
 
@@ -73,6 +74,7 @@ struct Pending {
     enum Kind : std::uint8_t { Jump, Copy, Entry } kind = Jump;
     std::uint32_t address = 0;          // where in the code
     std::array<RegValue, 3> values{};   // Jump/Entry: target; Copy: source, destination, length
+    std::uint32_t owner = 0;            // the function whose code it is in
     bool exchange = true;               // Jump: BX (bit 0 chooses Thumb)
     bool thumbNow = false;
     bool arm = false;                   // Entry: ARM (the interrupt vector)
@@ -106,8 +108,9 @@ public:
                 break;
             }
         }
-        for (const auto& [target, thumb, at] : unmappedTargets_) {
+        for (const auto& [target, thumb, at, owner] : unmappedTargets_) {
             (void)thumb;
+            currentOwner_ = owner;
             gap(at, "a jump to " + hexAddress(target) + " in RAM, whose code was not seen copied there");
         }
         classify();
@@ -201,7 +204,7 @@ private:
         target &= thumb ? ~1u : ~3u;
         if (!runnable(target, thumb)) {
             if (CodeMemory::isRam(target)) {
-                unmappedTargets_.push_back({target, thumb, at});
+                unmappedTargets_.push_back({target, thumb, at, owner});
             }
             return;  // the BIOS or nowhere: nothing of the game's to follow
         }
@@ -248,6 +251,7 @@ private:
             Pending jump;
             jump.kind = Pending::Jump;
             jump.address = at;
+            jump.owner = owner;
             jump.values[0] = target;
             jump.exchange = exchange;
             jump.thumbNow = thumbNow;
@@ -270,10 +274,28 @@ private:
             }
             Pending entry;
             entry.kind = Pending::Entry;
+            entry.owner = currentOwner_;
             entry.address = at;
             entry.values[0] = RegValue::constant(*word);
             entry.arm = (*word & 1) == 0;
             take(entry);
+        }
+    }
+
+    // A ROM address the code loads, or an initialised variable holds, that points at
+    // Thumb code addresses: a table of function pointers, such as the virtual functions
+    // of a C++ class whose objects the code makes. Each is entered as a function whose
+    // address is taken (its first instruction must be plausible).
+    void pointerTable(std::uint32_t table, std::uint32_t at) {
+        if ((table & 3) != 0 || !memory_.isRom(table) || !examinedTables_.insert(table).second) {
+            return;
+        }
+        for (std::size_t i = 0; i < kMaxTableEntries; ++i) {
+            const auto word = memory_.read(table + 4 * static_cast<std::uint32_t>(i), 4, false);
+            if (!word || (*word & 1) == 0 || !memory_.isRom(*word)) {
+                break;
+            }
+            codePointer(*word, at);
         }
     }
 
@@ -529,12 +551,16 @@ private:
             }
             return;
         }
+        if (!access.write && access.value.known()) {
+            pointerTable(access.value.value, address);
+        }
         if (!at.known() || !access.write) {
             return;
         }
         if (isIrqVector(at.value)) {
             Pending entry;
             entry.kind = Pending::Entry;
+            entry.owner = currentOwner_;
             entry.address = address;
             entry.values[0] = access.value;
             entry.arm = true;
@@ -586,6 +612,7 @@ private:
     void codePointer(std::uint32_t value, std::uint32_t at) {
         Pending entry;
         entry.kind = Pending::Entry;
+        entry.owner = currentOwner_;
         entry.address = at;
         entry.values[0] = RegValue::constant(value);
         pendings_.push_back(entry);
@@ -648,6 +675,16 @@ private:
                 process(i, true);
             }
         }
+        // The initialised data the start-up code copies: pointers to tables of functions.
+        currentOwner_ = 0;
+        for (const auto& [romOffset, length] : memory_.copiedRom()) {
+            const std::uint32_t scanned = length == 0 ? kMaxCopyScanned : std::min(length, kMaxCopyScanned);
+            for (std::uint32_t at = romOffset; at + 4 <= romOffset + scanned &&
+                                               at + 4 <= memory_.rom().size();
+                 at += 4) {
+                pointerTable(read32(memory_.rom(), at), kRomBase + at);
+            }
+        }
         pendings_.insert(pendings_.end(), loopCopies_.begin(), loopCopies_.end());
         calls_.insert(calls_.end(), forwarded_.begin(), forwarded_.end());
         callers_.clear();
@@ -666,6 +703,9 @@ private:
         if (depth == 0 || sites == callers_.end()) {
             if (budget != 0u) {
                 --budget;
+                for (RegValue& v : values) {
+                    v = withArgumentNotKnown(v);
+                }
                 use(values);
             }
             return;
@@ -685,6 +725,16 @@ private:
         }
     }
 
+    // An argument plus k, where k lies in the save or EEPROM space, with the argument not
+    // known: an offset into that area (a save routine entered through a pointer, or
+    // given an offset nobody knows); anything else as it is.
+    static RegValue withArgumentNotKnown(const RegValue& v) {
+        if (v.kind == RegValue::Arg && v.value >> 24 >= 0x0D && v.value >> 24 <= 0x0F) {
+            return {RegValue::Based, 0, 0, v.value};
+        }
+        return v;
+    }
+
     // A function's argument value (plus k, or plus an offset not known) as a caller gives it.
     static RegValue atCaller(const RegValue& v, const RegValue& given) {
         if (v.kind == RegValue::Arg) {
@@ -693,7 +743,7 @@ private:
                 case RegValue::Arg: return {RegValue::Arg, given.reg, given.func, given.value + v.value};
                 case RegValue::Based:
                 case RegValue::ArgBased: return given;
-                default: return {};
+                default: return withArgumentNotKnown(v).kind == RegValue::Based ? withArgumentNotKnown(v) : RegValue{};
             }
         }
         switch (given.kind) {
@@ -742,6 +792,7 @@ private:
                     }
                 }
                 if (!resolved) {
+                    currentOwner_ = pending.owner;  // whether it is a gap is its function's to say
                     gap(offsetOf(pending.address),
                         "a jump to a caller's value not known at " + hexAddress(pending.address));
                 }
@@ -773,8 +824,9 @@ private:
             });
         }
         // Targets in RAM that a copy now covers.
-        for (const auto& [target, thumb, at] : unmappedTargets_) {
+        for (const auto& [target, thumb, at, owner] : unmappedTargets_) {
             (void)at;
+            (void)owner;
             if (runnable(target, thumb) && !functionIndex_.contains(blockKey(target, thumb))) {
                 enterFunction(target, thumb);
                 found = true;
@@ -797,7 +849,7 @@ private:
         }
         if (!runnable(target, thumb)) {
             if (CodeMemory::isRam(target)) {
-                unmappedTargets_.push_back({target, thumb, offsetOf(pending.address)});
+                unmappedTargets_.push_back({target, thumb, offsetOf(pending.address), pending.owner});
             }
             return false;
         }
@@ -904,8 +956,9 @@ private:
     std::vector<Pending> loopCopies_;                // seen on first visits, kept for every round
     std::vector<CallSite> forwarded_;                // calls made through a helper's jump
     std::unordered_set<std::uint64_t> forwardedCalls_;
+    std::unordered_set<std::uint32_t> examinedTables_;  // pointerTable()'s, once each
     std::unordered_map<std::uint32_t, std::size_t> symbolicEvents_;
-    std::vector<std::tuple<std::uint32_t, bool, std::uint32_t>> unmappedTargets_;
+    std::vector<std::tuple<std::uint32_t, bool, std::uint32_t, std::uint32_t>> unmappedTargets_;  // and their owners
     RegValue copySource_;
     std::uint32_t copyOwner_ = 0;
     std::vector<bool> speculative_;   // per function: entered by a pointer that may be data

@@ -8,7 +8,10 @@
 // from callers (a helper doing BX r3 on its caller's value). Beside those it enters:
 //   - the interrupt handler whose address is stored to 0x03007FFC (ARM, as the BIOS
 //     calls it);
-//   - Thumb functions whose addresses (odd, in the ROM) are passed to a call or stored;
+//   - Thumb functions whose addresses (odd, in the ROM) are passed to a call or stored,
+//     or stand in a table that a ROM address the code loads, or that initialised data
+//     the start-up code copies holds, points at (a C++ class's virtual functions); a
+//     save address built from such a function's argument is an offset into that area;
 //   - code copied to IWRAM or EWRAM, where the copy is seen: a loop loading with
 //     write-back from a ROM address and storing with write-back to a RAM one (bases
 //     known on entering the loop, or passed in by its callers), CpuSet/CpuFastSet

@@ -190,6 +190,14 @@ bool meetState(RegState& into, const RegState& from) {
     return changed;
 }
 
+std::vector<std::pair<std::uint32_t, std::uint32_t>> CodeMemory::copiedRom() const {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> copied;
+    for (const Copy& copy : copies_) {
+        copied.emplace_back(copy.romOffset, copy.length);
+    }
+    return copied;
+}
+
 bool CodeMemory::isRam(std::uint32_t address) {
     const std::uint32_t area = address >> 24;
     return area == 0x02 || area == 0x03;

@@ -32,6 +32,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "needs/arm_decoder.hpp"
@@ -72,6 +73,8 @@ public:
     // RAM at ramAddress holds a copy of ROM from romAddress (length 0: not known).
     // Returns false when it was known already.
     bool addCopy(std::uint32_t ramAddress, std::uint32_t romAddress, std::uint32_t length);
+    // The ROM offset and length (0: not known) of each copy.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> copiedRom() const;
     static bool isRam(std::uint32_t address);
     bool isRom(std::uint32_t address) const;
     std::span<const std::uint8_t> rom() const { return rom_; }
