@@ -135,6 +135,14 @@ RegValue compute(AluOp op, const RegValue& a, const RegValue& b) {
             if (both) {
                 return RegValue::constant(a.value | b.value);
             }
+            // High bits put over an argument (a DMA count with its enable bit, an offset
+            // with the save area's base): the argument plus them, as the bits do not meet.
+            if (a.known() && b.kind == RegValue::Arg && (a.value & 0xFFFF) == 0) {
+                return {RegValue::Arg, b.reg, b.func, b.value + a.value};
+            }
+            if (b.known() && a.kind == RegValue::Arg && (b.value & 0xFFFF) == 0) {
+                return {RegValue::Arg, a.reg, a.func, a.value + b.value};
+            }
             if (a.known() && trackedArea(a.value)) {
                 return based(a.value);
             }

@@ -8,7 +8,8 @@
 //               (a pointer walking the save area, or two save addresses meeting)
 //   arg f r +k  the value register r had when function f was entered, plus k: the code
 //               of a function that stores its argument to 0x0E005555 is resolved at its
-//               callers
+//               callers (ORR of bits above the lowest 16 counts as adding them: a DMA
+//               count with its enable bit)
 //   argbased    arg f r plus an offset not known
 //   popped      loaded by a pop from the stack: a return address where it is jumped to
 //   table t     a word loaded from the ROM at t plus an index not known (LDR Rd, [Rn, Rm]
