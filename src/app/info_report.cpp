@@ -49,7 +49,8 @@ ReadFile readFile(const std::string& name, files::ReadBuffer& buffer) {
         return read;
     }
     const auto bytes = buffer.take(static_cast<std::size_t>(measured->size));
-    ImageScanner scanner(name, measured->size);
+    // With the CRC a repaired header needs: the commands looked for below repair it.
+    ImageScanner scanner(name, measured->size, /*repairedToo=*/true);
     const auto scan = [&](std::span<const std::uint8_t> part) {
         for (std::size_t at = 0; at < part.size(); at += kScanPiece) {
             const auto piece = part.subspan(at, std::min(kScanPiece, part.size() - at));

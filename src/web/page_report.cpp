@@ -145,7 +145,8 @@ std::string pageReport(std::span<const std::uint8_t> bytes, std::uint64_t fill,
     // In pieces, as a file is read: the browser compiles a function for speed only
     // after it has run a while, and a piece at a time lets the scan reach that code.
     constexpr std::size_t kPiece = std::size_t{1} << 20;
-    ImageScanner scanner(name, bytes.size() + fill);
+    // With the CRC a repaired header needs when commands are looked for: they repair it.
+    ImageScanner scanner(name, bytes.size() + fill, commands == Commands::Find);
     for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
         scanner.feed(bytes.subspan(at, std::min(kPiece, bytes.size() - at)));
     }
