@@ -6,8 +6,11 @@ namespace tagwright {
 
 const TableRow* findRow(std::span<const TableRow> rows, std::string_view key,
                         std::size_t column) {
+    // The first letters tell most rows apart without a call to compare the rest: the
+    // readers look up every file's game code, once for each command tried.
     const auto found = std::find_if(rows.begin(), rows.end(), [&](const TableRow& row) {
-        return row.cell[column] == key;
+        const std::string_view cell = row.cell[column];
+        return cell.size() == key.size() && (key.empty() || cell[0] == key[0]) && cell == key;
     });
     return found == rows.end() ? nullptr : &*found;
 }
