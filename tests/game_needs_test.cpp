@@ -3,7 +3,9 @@
 // truth.tsv), and the shared real test ROMs (their truth from their own sources).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -23,6 +25,15 @@ namespace fs = std::filesystem;
 std::vector<std::uint8_t> readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// ARM words (or any 32-bit words) as the ROM holds them, low byte first.
+std::vector<std::uint8_t> armWords(std::initializer_list<std::uint32_t> words) {
+    std::vector<std::uint8_t> bytes;
+    for (const std::uint32_t word : words) {
+        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(word >> (8 * i)));
+    }
+    return bytes;
 }
 
 std::string describe(const GameNeeds& needs) {
@@ -98,15 +109,13 @@ TEST(GameNeeds, ImagesWithoutFollowableCode) {
 // variable's first value, a table). Loaded as a literal and only read, it is no use.
 TEST(GameNeeds, ASaveAddressKeptInMemoryOrDataIsNeverNone) {
     const auto image = [](std::initializer_list<std::uint32_t> words) {
-        std::vector<std::uint8_t> bytes;
-        for (const std::uint32_t word : words) {
-            for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(word >> (8 * i)));
-        }
+        std::vector<std::uint8_t> bytes = armWords(words);
         bytes.resize(0x400, 0);
         return bytes;
     };
     const auto withWordAt = [](std::vector<std::uint8_t> bytes, std::size_t at, std::uint32_t word) {
-        for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(word >> (8 * i));
+        const auto put = armWords({word});
+        std::copy(put.begin(), put.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
         return bytes;
     };
     const std::uint32_t stop = 0xEAFFFFFE;  // b .
@@ -136,7 +145,7 @@ TEST(GameNeeds, ASaveAddressKeptInMemoryOrDataIsNeverNone) {
 // followed: past a jump not followed, a caller may send the bank switch.
 TEST(GameNeeds, FlashCommandRoutineBehindAGap) {
     auto image = [](std::uint32_t third) {
-        const std::uint32_t words[] = {
+        return armWords({
             0xE3A00090, 0xEB000005, third,  // mov r0, #0x90; bl 0x08000020; (third)
             0, 0, 0, 0, 0,
             0xE59F1028, 0xE59F2028,         // ldr r1, =0x0E005555; ldr r2, =0x0E002AAA
@@ -144,12 +153,7 @@ TEST(GameNeeds, FlashCommandRoutineBehindAGap) {
             0xE3A03055, 0xE5C23000,         // mov r3, #0x55; strb r3, [r2]
             0xE5C10000, 0xE12FFF1E,         // strb r0, [r1]; bx lr
             0, 0, 0, 0, 0x0E005555, 0x0E002AAA,
-        };
-        std::vector<std::uint8_t> bytes;
-        for (const std::uint32_t word : words) {
-            for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(word >> (8 * i)));
-        }
-        return bytes;
+        });
     };
     const GameNeeds followed = judgeGameCode(image(0xEAFFFFFE));  // b .
     EXPECT_EQ(followed.outcome, SaveMemory::Flash) << describe(followed);
@@ -166,13 +170,6 @@ TEST(GameNeeds, SaveCodeNotReachedIsFoundAtEveryReach) {
         std::uint32_t at;
         std::vector<std::uint8_t> bytes;
     };
-    auto arm = [](std::initializer_list<std::uint32_t> words) {
-        std::vector<std::uint8_t> out;
-        for (const std::uint32_t w : words) {
-            for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(w >> (8 * i)));
-        }
-        return out;
-    };
     auto thumb = [](std::initializer_list<std::uint16_t> halves) {
         std::vector<std::uint8_t> out;
         for (const std::uint16_t h : halves) {
@@ -181,15 +178,15 @@ TEST(GameNeeds, SaveCodeNotReachedIsFoundAtEveryReach) {
         }
         return out;
     };
-    const std::vector<std::uint8_t> sram = arm({0x0E000000});
+    const std::vector<std::uint8_t> sram = armWords({0x0E000000});
     const struct {
         const char* name;
         std::vector<Piece> pieces;
     } cases[] = {
         // ldr r0, [pc, #4092]; mov r1, #1; strb r1, [r0]: the literal two blocks on
-        {"ARM, literal 4092 on", {{0x1FFC, arm({0xE59F0FFC, 0xE3A01001, 0xE5C01000})}, {0x3000, sram}}},
+        {"ARM, literal 4092 on", {{0x1FFC, armWords({0xE59F0FFC, 0xE3A01001, 0xE5C01000})}, {0x3000, sram}}},
         // ldr r0, [pc, #-4088], the literal a block back
-        {"ARM, literal 4088 back", {{0x2FF8, arm({0xE51F0FF8, 0xE3A01001, 0xE5C01000})}, {0x2008, sram}}},
+        {"ARM, literal 4088 back", {{0x2FF8, armWords({0xE51F0FF8, 0xE3A01001, 0xE5C01000})}, {0x2008, sram}}},
         // ldr r0, [pc, #1020]; movs r1, #1; strb r1, [r0]
         {"Thumb, literal 1020 on", {{0x1FFE, thumb({0x48FF, 0x2101, 0x7001})}, {0x23FC, sram}}},
         // movs r0, #0x0E; lsls r0, r0, #24; movs r1, #1; strb r1, [r0]: no literal at all
@@ -197,12 +194,12 @@ TEST(GameNeeds, SaveCodeNotReachedIsFoundAtEveryReach) {
         // movs r3, #0x07; lsls r3, r3, #25 (0x0E000000 too); movs r1, #1; strb r1, [r3]
         {"Thumb, shifted by 25", {{0x1FFE, thumb({0x2307, 0x065B, 0x2101, 0x7019})}}},
         // mov r2, #0x0E000000 (0x38 rotated by 10); mov r1, #1; strb r1, [r2]
-        {"ARM, address built", {{0x2FF8, arm({0xE3A02538, 0xE3A01001, 0xE5C21000})}}},
+        {"ARM, address built", {{0x2FF8, armWords({0xE3A02538, 0xE3A01001, 0xE5C21000})}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::uint8_t> image(0x4000, 0);
-        const auto branchToItself = arm({0xEAFFFFFE});
+        const auto branchToItself = armWords({0xEAFFFFFE});
         std::copy(branchToItself.begin(), branchToItself.end(), image.begin());
         for (const Piece& piece : c.pieces) {
             std::copy(piece.bytes.begin(), piece.bytes.end(), image.begin() + piece.at);

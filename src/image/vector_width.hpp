@@ -7,12 +7,15 @@
 //   64   x86-64 processors with AVX-512BW
 //
 // The wider forms are built only where the compiler can target them per function and
-// the processor can be asked what it has (GCC or Clang, x86-64, Linux). The widest the
+// the processor can be asked what it has (GCC or Clang, x86-64, Linux); a unit makes
+// its forms with image/each_vector_width.inc. The widest the
 // processor has is used, unless limitVectorWidth() said less: the tests run each form
 // the machine has.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #if defined(__x86_64__) && defined(__GNUC__) && defined(__linux__)
 #define TAGWRIGHT_WIDE_VECTORS 1
@@ -38,11 +41,34 @@
           "xmm26", "xmm27", "xmm28", "xmm29", "xmm30", "xmm31")
 #endif
 
+// Calls name16, name32 or name64 (made by image/each_vector_width.inc) with the
+// arguments given, by the width in use.
+#ifdef TAGWRIGHT_WIDE_VECTORS
+#define TAGWRIGHT_BY_VECTOR_WIDTH(name, ...)                                                         \
+    (::tagwright::vectorWidth() == 64   ? name##64(__VA_ARGS__)                                    \
+     : ::tagwright::vectorWidth() == 32 ? name##32(__VA_ARGS__)                                    \
+                                        : name##16(__VA_ARGS__))
+#else
+#define TAGWRIGHT_BY_VECTOR_WIDTH(name, ...) name##16(__VA_ARGS__)
+#endif
+
 namespace tagwright {
 
 // The width the scans use now: 16, 32 or 64.
 std::size_t vectorWidth();
 // Uses at most `bytes` (16, 32 or 64) from now on; returns the width that will be used.
 std::size_t limitVectorWidth(std::size_t bytes);
+
+// Whether any of the `size` bytes (a multiple of 8) at `lanes` is not zero: whether a
+// vector of comparisons, copied there, found anything.
+inline bool anyByteSet(const void* lanes, std::size_t size) {
+    std::uint64_t any = 0;
+    for (std::size_t at = 0; at < size; at += 8) {
+        std::uint64_t lane;
+        std::memcpy(&lane, static_cast<const std::uint8_t*>(lanes) + at, sizeof lane);
+        any |= lane;
+    }
+    return any != 0;
+}
 
 }  // namespace tagwright

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <tuple>
 #include <deque>
 #include <functional>
 #include <unordered_map>
@@ -80,6 +79,14 @@ struct Pending {
     bool arm = false;                   // Entry: ARM (the interrupt vector)
 };
 
+// A jump or call to RAM whose code was not (yet) seen copied there.
+struct UnmappedTarget {
+    std::uint32_t target = 0;
+    bool thumb = false;
+    std::uint32_t at = 0;     // ROM offset of the jump
+    std::uint32_t owner = 0;  // the function it is in
+};
+
 struct Dma3Shadow {
     RegValue source, destination, count, control;
     bool countIsWord = false;
@@ -96,7 +103,7 @@ public:
     CodeAnalysis run() {
         if (memory_.rom().size() < 4) {
             speculative_.push_back(false);
-            gap(0, "no code: the image is too short");
+            gap(0, 0, "no code: the image is too short");
             return std::move(result_);
         }
         const std::uint32_t entry = enterFunction(kRomBase, false, /*withArguments=*/false);
@@ -108,10 +115,8 @@ public:
                 break;
             }
         }
-        for (const auto& [target, thumb, at, owner] : unmappedTargets_) {
-            (void)thumb;
-            currentOwner_ = owner;
-            gap(at, "a jump to " + hexAddress(target) + " in RAM, whose code was not seen copied there");
+        for (const UnmappedTarget& unmapped : unmappedTargets_) {
+            gap(unmapped.owner, unmapped.at, "a jump to " + hexAddress(unmapped.target) + " in RAM, whose code was not seen copied there");
         }
         classify();
         result_.functions = static_cast<std::uint32_t>(functionBlocks_.size());
@@ -215,8 +220,9 @@ private:
         }
     }
 
-    void gap(std::uint32_t romOffset, std::string what) {
-        if (speculative_[currentOwner_]) {
+    // Something not followed in the code of function `owner`.
+    void gap(std::uint32_t owner, std::uint32_t romOffset, std::string what) {
+        if (speculative_[owner]) {
             return;  // entered by a pointer that may be data
         }
         ++result_.gapCount;
@@ -244,7 +250,8 @@ private:
             return;
         }
         if (target.kind == RegValue::Table && exchange) {
-            tableEntries(target.value, at, [this](const Pending& entry) { pendings_.push_back(entry); });
+            // BX to a function pointer chosen by an index.
+            tableEntries(target.value, at, false, [this](const Pending& entry) { pendings_.push_back(entry); });
             return;
         }
         if (target.symbolic()) {
@@ -258,18 +265,18 @@ private:
             pendings_.push_back(jump);
             return;
         }
-        gap(offsetOf(at), "a jump to a value not known at " + hexAddress(at));
+        gap(owner, offsetOf(at), "a jump to a value not known at " + hexAddress(at));
     }
 
-    // A table of code addresses jumped to by BX (a function pointer chosen by an index):
-    // each word from `table` that is a Thumb (odd) or ARM (multiple of 4) address in the
-    // ROM, up to the first that is not, as an entry; enterKnown() asks each for a
-    // plausible first instruction.
+    // A table of code addresses: each word from `table` that is a Thumb (odd) or, unless
+    // `thumbOnly`, ARM (multiple of 4) address in the ROM, up to the first that is not,
+    // handed to `take` as an entry; enterKnown() asks each for a plausible first
+    // instruction.
     template <typename Take>
-    void tableEntries(std::uint32_t table, std::uint32_t at, const Take& take) {
+    void tableEntries(std::uint32_t table, std::uint32_t at, bool thumbOnly, const Take& take) {
         for (std::size_t i = 0; i < kMaxTableEntries; ++i) {
             const auto word = memory_.read(table + 4 * static_cast<std::uint32_t>(i), 4, false);
-            if (!word || !memory_.isRom(*word) || (*word & 3) == 2) {
+            if (!word || !memory_.isRom(*word) || (*word & 3) == 2 || (thumbOnly && (*word & 1) == 0)) {
                 break;
             }
             Pending entry;
@@ -287,15 +294,8 @@ private:
     // of a C++ class whose objects the code makes. Each is entered as a function whose
     // address is taken (its first instruction must be plausible).
     void pointerTable(std::uint32_t table, std::uint32_t at) {
-        if ((table & 3) != 0 || !memory_.isRom(table) || !examinedTables_.insert(table).second) {
-            return;
-        }
-        for (std::size_t i = 0; i < kMaxTableEntries; ++i) {
-            const auto word = memory_.read(table + 4 * static_cast<std::uint32_t>(i), 4, false);
-            if (!word || (*word & 1) == 0 || !memory_.isRom(*word)) {
-                break;
-            }
-            codePointer(*word, at);
+        if ((table & 3) == 0 && memory_.isRom(table) && examinedTables_.insert(table).second) {
+            tableEntries(table, at, true, [this](const Pending& entry) { pendings_.push_back(entry); });
         }
     }
 
@@ -348,7 +348,7 @@ private:
             const auto offset = memory_.codeOffset(address, thumb ? 2 : 4);
             if (!offset) {
                 if (collecting) {
-                    gap(address & 0x01FFFFFF,
+                    gap(owner, address & 0x01FFFFFF,
                         "code runs off the end of the ROM at " + hexAddress(address));
                 }
                 return;
@@ -368,7 +368,7 @@ private:
             }
             if (insn.op == ArmOp::Invalid) {
                 if (collecting) {
-                    gap(*offset, "an undefined instruction at " + hexAddress(address));
+                    gap(owner, *offset, "an undefined instruction at " + hexAddress(address));
                 }
                 return;
             }
@@ -459,7 +459,7 @@ private:
             address = next;
         }
         if (collecting) {
-            gap(block.address & 0x01FFFFFF, "a block longer than the analysis follows");
+            gap(owner, block.address & 0x01FFFFFF, "a block longer than the analysis follows");
         }
     }
 
@@ -505,7 +505,7 @@ private:
             }
             default:
                 if (collecting) {
-                    gap(offsetOf(address), "a write to PC not followed at " + hexAddress(address));
+                    gap(owner, offsetOf(address), "a write to PC not followed at " + hexAddress(address));
                 }
                 return;
         }
@@ -675,9 +675,13 @@ private:
                 process(i, true);
             }
         }
-        // The initialised data the start-up code copies: pointers to tables of functions.
+        // The initialised data the start-up code copies, once each: pointers to tables of
+        // functions.
         currentOwner_ = 0;
         for (const auto& [romOffset, length] : memory_.copiedRom()) {
+            if (!scannedCopies_.insert(romOffset).second) {
+                continue;
+            }
             const std::uint32_t scanned = length == 0 ? kMaxCopyScanned : std::min(length, kMaxCopyScanned);
             for (std::uint32_t at = romOffset; at + 4 <= romOffset + scanned &&
                                                at + 4 <= memory_.rom().size();
@@ -743,7 +747,10 @@ private:
                 case RegValue::Arg: return {RegValue::Arg, given.reg, given.func, given.value + v.value};
                 case RegValue::Based:
                 case RegValue::ArgBased: return given;
-                default: return withArgumentNotKnown(v).kind == RegValue::Based ? withArgumentNotKnown(v) : RegValue{};
+                default: {
+                    const RegValue offset = withArgumentNotKnown(v);
+                    return offset.kind == RegValue::Based ? offset : RegValue{};
+                }
             }
         }
         switch (given.kind) {
@@ -770,7 +777,7 @@ private:
                     const RegValue given = calls_[site].state[target.reg];
                     if (given.kind == RegValue::Table && target.value == 0 && pending.exchange) {
                         resolved = true;
-                        tableEntries(given.value, pending.address, [&](const Pending& entry) {
+                        tableEntries(given.value, pending.address, false, [&](const Pending& entry) {
                             found = enterKnown(entry.values[0].value, entry) || found;
                         });
                         continue;
@@ -792,8 +799,7 @@ private:
                     }
                 }
                 if (!resolved) {
-                    currentOwner_ = pending.owner;  // whether it is a gap is its function's to say
-                    gap(offsetOf(pending.address),
+                    gap(pending.owner, offsetOf(pending.address),
                         "a jump to a caller's value not known at " + hexAddress(pending.address));
                 }
                 continue;
@@ -824,11 +830,10 @@ private:
             });
         }
         // Targets in RAM that a copy now covers.
-        for (const auto& [target, thumb, at, owner] : unmappedTargets_) {
-            (void)at;
-            (void)owner;
-            if (runnable(target, thumb) && !functionIndex_.contains(blockKey(target, thumb))) {
-                enterFunction(target, thumb);
+        for (const UnmappedTarget& unmapped : unmappedTargets_) {
+            if (runnable(unmapped.target, unmapped.thumb) &&
+                !functionIndex_.contains(blockKey(unmapped.target, unmapped.thumb))) {
+                enterFunction(unmapped.target, unmapped.thumb);
                 found = true;
             }
         }
@@ -957,8 +962,9 @@ private:
     std::vector<CallSite> forwarded_;                // calls made through a helper's jump
     std::unordered_set<std::uint64_t> forwardedCalls_;
     std::unordered_set<std::uint32_t> examinedTables_;  // pointerTable()'s, once each
+    std::unordered_set<std::uint32_t> scannedCopies_;   // ROM offsets of copies looked at for them
     std::unordered_map<std::uint32_t, std::size_t> symbolicEvents_;
-    std::vector<std::tuple<std::uint32_t, bool, std::uint32_t, std::uint32_t>> unmappedTargets_;  // and their owners
+    std::vector<UnmappedTarget> unmappedTargets_;
     RegValue copySource_;
     std::uint32_t copyOwner_ = 0;
     std::vector<bool> speculative_;   // per function: entered by a pointer that may be data

@@ -27,52 +27,14 @@ struct BlockMarks {
 };
 
 // Big-endian processors have no fast form: their blocks are taken lane by lane below.
-#define PRESCAN_WIDTH 16
-#define PRESCAN_FUNCTION blockMarks16
-#define PRESCAN_TARGET
-#define PRESCAN_LEAVE()
-#include "needs/code_prescan_block.inc"
-#undef PRESCAN_WIDTH
-#undef PRESCAN_FUNCTION
-#undef PRESCAN_TARGET
-#undef PRESCAN_LEAVE
-
-#ifdef TAGWRIGHT_WIDE_VECTORS
-#define PRESCAN_WIDTH 32
-#define PRESCAN_FUNCTION blockMarks32
-#define PRESCAN_TARGET TAGWRIGHT_TARGET_AVX2
-#define PRESCAN_LEAVE()
-#include "needs/code_prescan_block.inc"
-#undef PRESCAN_WIDTH
-#undef PRESCAN_FUNCTION
-#undef PRESCAN_TARGET
-#undef PRESCAN_LEAVE
-
-#define PRESCAN_WIDTH 64
-#define PRESCAN_FUNCTION blockMarks64
-#define PRESCAN_TARGET TAGWRIGHT_TARGET_AVX512
-#define PRESCAN_LEAVE TAGWRIGHT_CLEAR_AVX512_REGISTERS
-#include "needs/code_prescan_block.inc"
-#undef PRESCAN_WIDTH
-#undef PRESCAN_FUNCTION
-#undef PRESCAN_TARGET
-#undef PRESCAN_LEAVE
-#endif
+#define VECTOR_BODY "needs/code_prescan_block.inc"
+#include "image/each_vector_width.inc"
 
 BlockMarks blockMarks(const std::uint8_t* block) {
     if constexpr (std::endian::native != std::endian::little) {
         return {true, true, true};  // every block looked at word by word
     }
-    switch (vectorWidth()) {
-#ifdef TAGWRIGHT_WIDE_VECTORS
-        case 64:
-            return blockMarks64(block);
-        case 32:
-            return blockMarks32(block);
-#endif
-        default:
-            return blockMarks16(block);
-    }
+    return TAGWRIGHT_BY_VECTOR_WIDTH(blockMarks, block);
 }
 
 std::uint32_t read32(std::span<const std::uint8_t> rom, std::size_t offset) {

@@ -22,6 +22,24 @@ std::uint32_t read32(std::span<const std::uint8_t> rom, std::size_t offset) {
 }
 bool saveBase(std::uint32_t v) { return v == 0x0E000000 || v == 0x0D000000; }
 
+// The ROM offset the PC-relative load at `at` reads, if the word there is an ARM
+// LDR Rd, [PC, #+-imm12] (reading at + 8 +- imm12).
+std::optional<std::uint64_t> armLiteralAt(std::uint32_t word, std::size_t at) {
+    if ((word & 0x0F7F0000) != 0x051F0000) {
+        return std::nullopt;
+    }
+    const std::uint32_t imm = word & 0xFFF;
+    return (word >> 23 & 1) != 0u ? at + 8 + imm : at + 8 - std::uint64_t{imm};
+}
+
+// The same for a Thumb LDR Rd, [PC, #imm8*4] (reading ((at + 4) & ~3) + imm8 * 4).
+std::optional<std::uint64_t> thumbLiteralAt(std::uint16_t half, std::size_t at) {
+    if ((half & 0xF800) != 0x4800) {
+        return std::nullopt;
+    }
+    return ((at + 4) & ~std::size_t{3}) + std::size_t{half & 0xFFu} * 4;
+}
+
 class Sweep {
 public:
     Sweep(std::span<const std::uint8_t> rom, const HalfwordMarks& reached, const CodePrescan& prescan)
@@ -83,13 +101,10 @@ private:
     void examine(std::size_t at) {
         const std::uint32_t word = read32(rom_, at);
         // ARM LDR Rd, [PC, #+-imm12] reading a save literal.
-        if ((word & 0x0F7F0000) == 0x051F0000) {
-            const std::uint32_t imm = word & 0xFFF;
-            const std::uint64_t target =
-                (word >> 23 & 1) != 0u ? at + 8 + imm : at + 8 - std::uint64_t{imm};
-            if (target % 4 == 0 && target + 4 <= rom_.size() && CodePrescan::saveLiteral(read32(rom_, static_cast<std::size_t>(target)))) {
-                window(static_cast<std::uint32_t>(at), false);
-            }
+        if (const auto target = armLiteralAt(word, at);
+            target && *target % 4 == 0 && *target + 4 <= rom_.size() &&
+            CodePrescan::saveLiteral(read32(rom_, static_cast<std::size_t>(*target)))) {
+            window(static_cast<std::uint32_t>(at), false);
         }
         // ARM MOV Rd, #imm (any condition, S or not).
         if ((word & 0x0FEF0000) == 0x03A00000) {
@@ -101,9 +116,8 @@ private:
         for (std::size_t half = at; half < at + 4; half += 2) {
             const std::uint16_t h = read16(rom_, half);
             // Thumb LDR Rd, [PC, #imm8*4] reading a save literal.
-            if ((h & 0xF800) == 0x4800) {
-                const std::size_t target = ((half + 4) & ~std::size_t{3}) + std::size_t{h & 0xFFu} * 4;
-                if (target + 4 <= rom_.size() && CodePrescan::saveLiteral(read32(rom_, target))) {
+            if (const auto target = thumbLiteralAt(h, half)) {
+                if (*target + 4 <= rom_.size() && CodePrescan::saveLiteral(read32(rom_, static_cast<std::size_t>(*target)))) {
                     window(static_cast<std::uint32_t>(half), true);
                 }
                 continue;
@@ -228,26 +242,17 @@ bool ownAddress(std::uint32_t v) {
     return v == 0x0E000000 || v == 0x0E005555 || v == 0x0E002AAA || v == 0x0D000000 || v == 0x0DFFFF00;
 }
 
-// Whether a PC-relative load somewhere in the ROM reads the word at `at`.
+// Whether a PC-relative load somewhere in the ROM reads the word at `at`: a Thumb one at
+// most 1020 + 4 bytes before it, an ARM one within 4095 + 8 bytes either side.
 bool loadable(std::span<const std::uint8_t> rom, std::size_t at) {
-    // Thumb at A reads ((A + 4) & ~3) + imm8 * 4: A is 4 or 2 bytes before that base.
-    for (std::size_t imm = 0; imm < 256 && imm * 4 + 4 <= at; ++imm) {
-        for (const std::size_t back : {std::size_t{4}, std::size_t{2}}) {
-            const std::size_t from = at - imm * 4 - back;
-            if ((read16(rom, from) & 0xF8FF) == (0x4800 | imm)) {
-                return true;
-            }
+    for (std::size_t from = at >= 1024 ? at - 1024 : 0; from < at; from += 2) {
+        if (thumbLiteralAt(read16(rom, from), from) == at) {
+            return true;
         }
     }
-    // ARM at A reads A + 8 +- imm12.
     const std::size_t first = at >= 8 + 4095 ? (at - 8 - 4095 + 3) & ~std::size_t{3} : 0;
     for (std::size_t from = first; from + 8 <= at + 4095 && from + 4 <= rom.size(); from += 4) {
-        const std::uint32_t word = read32(rom, from);
-        if ((word & 0x0F7F0000) != 0x051F0000) {
-            continue;
-        }
-        const std::uint64_t target = (word >> 23 & 1) != 0u ? from + 8 + (word & 0xFFF) : from + 8 - std::uint64_t{word & 0xFFF};
-        if (target == at) {
+        if (armLiteralAt(read32(rom, from), from) == at) {
             return true;
         }
     }

@@ -1,6 +1,8 @@
 #include "needs/trial_evidence.hpp"
 
 #include <algorithm>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "needs/save_protocol.hpp"
@@ -24,6 +26,21 @@ ProtocolPlace placeOf(std::uint32_t pc, std::uint32_t frame) {
 bool uses(SaveMemory memory) {
     return memory == SaveMemory::Sram || memory == SaveMemory::Flash ||
            memory == SaveMemory::Eeprom;
+}
+
+// The one size the pieces from `source` about `memory` agree on, if they show one.
+std::optional<std::uint32_t> agreedSize(std::span<const NeedEvidence> evidence, NeedSource source,
+                                        SaveMemory memory) {
+    std::optional<std::uint32_t> said;
+    for (const NeedEvidence& item : evidence) {
+        if (item.source == source && item.memory == memory && item.bytes) {
+            if (said && *said != *item.bytes) {
+                return std::nullopt;
+            }
+            said = item.bytes;
+        }
+    }
+    return said;
 }
 
 }  // namespace
@@ -130,23 +147,12 @@ void weighTrial(GameNeeds& needs, std::vector<NeedEvidence> trial) {
         // A run that showed no size takes the one size the rest agrees on: for Flash its
         // strings; for SRAM the code's own stores (reached or not: their extent does not
         // depend on how far the run got), else its strings.
-        if (!bytes && (*memory == SaveMemory::Flash || *memory == SaveMemory::Sram)) {
-            for (const NeedSource source : {NeedSource::Code, NeedSource::String}) {
-                if (source == NeedSource::Code && *memory == SaveMemory::Flash) {
-                    continue;
-                }
-                std::optional<std::uint32_t> said;
-                bool one = true;
-                for (const NeedEvidence& item : needs.evidence) {
-                    if (item.source == source && item.memory == *memory && item.bytes) {
-                        one = one && (!said || *said == *item.bytes);
-                        said = item.bytes;
-                    }
-                }
-                if (said && one) {
-                    needs.bytes = said;
-                    break;
-                }
+        if (!bytes && *memory == SaveMemory::Flash) {
+            needs.bytes = agreedSize(needs.evidence, NeedSource::String, *memory);
+        } else if (!bytes && *memory == SaveMemory::Sram) {
+            needs.bytes = agreedSize(needs.evidence, NeedSource::Code, *memory);
+            if (!needs.bytes) {
+                needs.bytes = agreedSize(needs.evidence, NeedSource::String, *memory);
             }
         }
     } else {
